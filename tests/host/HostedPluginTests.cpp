@@ -1,0 +1,179 @@
+// The plug-in driven through JUCE's VST3 hosting, as a host drives it.
+#include "HostFixture.h"
+
+#include "processor/engine/CompressorEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using varnok::test::createHostedInstance;
+using varnok::test::findDescription;
+
+namespace
+{
+juce::AudioBuffer<float> noise (int channels, int samples, float level, unsigned seed)
+{
+    std::mt19937 rng (seed);
+    std::uniform_real_distribution<float> dist (-level, level);
+    juce::AudioBuffer<float> buffer (channels, samples);
+    for (int c = 0; c < channels; ++c)
+        for (int i = 0; i < samples; ++i)
+            buffer.setSample (c, i, dist (rng));
+    return buffer;
+}
+
+juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
+{
+    for (auto* p : instance.getParameters())
+        if (p->getName (100) == name)
+            return p;
+    return nullptr;
+}
+} // namespace
+
+TEST (HostedPluginTest, DescriptionAsAHostListsIt)
+{
+    const auto desc = findDescription();
+    EXPECT_EQ (desc.name, "VARNOK COMP Free");
+    EXPECT_EQ (desc.manufacturerName, "Olmet");
+    EXPECT_EQ (desc.version, "1.0.2");
+    EXPECT_EQ (desc.category, "Fx");
+    EXPECT_EQ (desc.pluginFormatName, "VST3");
+    EXPECT_FALSE (desc.isInstrument);
+}
+
+TEST (HostedPluginTest, ParameterListWithTexts)
+{
+    auto instance = createHostedInstance();
+    ASSERT_NE (instance, nullptr);
+    const auto& params = instance->getParameters();
+    ASSERT_EQ (params.size(), 10);
+
+    // Name, default text and the text at the normalised middle of each of the plug-in's own eight.
+    const std::tuple<const char*, const char*, const char*> own[] = {
+        { "Threshold", "-18.0 dB", "-30.0 dB" }, { "Ratio", "4.00:1", "4.00:1" },
+        { "Attack", "10.00 ms", "10.0 ms" }, // the default's round trip lands just below 10
+        { "Release", "150.0 ms", "150.0 ms" },
+        { "Makeup", "0.0 dB", "6.0 dB" },        { "Input Gain", "0.0 dB", "0.0 dB" },
+        { "Output Gain", "0.0 dB", "0.0 dB" },   { "Bypass", "Off", "On" },
+    };
+
+    for (int i = 0; i < 8; ++i)
+    {
+        const auto& [name, defaultText, middleText] = own[i];
+        auto* p = params[i];
+        EXPECT_EQ (p->getName (100), name);
+        EXPECT_EQ (p->getText (p->getDefaultValue(), 100), defaultText) << name;
+        EXPECT_EQ (p->getText (0.5f, 100), middleText) << name;
+        EXPECT_TRUE (p->isAutomatable()) << name;
+    }
+
+    EXPECT_EQ (params[0]->getText (1.0f, 100), "0.0 dB");
+    EXPECT_EQ (params[1]->getText (1.0f, 100), "inf:1");
+    EXPECT_EQ (params[2]->getText (0.0f, 100), "0.02 ms");
+    EXPECT_EQ (params[3]->getText (1.0f, 100), "2500.0 ms");
+    EXPECT_EQ (params[7]->getNumSteps(), 2);
+
+    // The wrapper's own two come last: its host bypass and the program list.
+    EXPECT_EQ (params[8]->getName (100), "Bypass");
+    EXPECT_EQ (params[9]->getName (100), "Program");
+    EXPECT_EQ (instance->getBypassParameter(), params[8]);
+}
+
+TEST (HostedPluginTest, FourteenProgramsAndNoLatency)
+{
+    auto instance = createHostedInstance();
+    ASSERT_NE (instance, nullptr);
+
+    const char* names[] = { "Default", "Vocal Smooth", "Vocal Tight", "Vocal Aggressive", "Drum Punch",
+                            "Drum Bus Glue", "Snare Snap", "Bass Sustain", "Bass Tight", "Guitar Even",
+                            "Keys Level", "Pad Smooth", "Master Glue", "Gentle Glue" };
+    ASSERT_EQ (instance->getNumPrograms(), 14);
+    for (int i = 0; i < 14; ++i)
+        EXPECT_EQ (instance->getProgramName (i), names[i]);
+
+    instance->setCurrentProgram (12);
+    EXPECT_EQ (instance->getCurrentProgram(), 12);
+    EXPECT_EQ (findParameter (*instance, "Threshold")->getCurrentValueAsText(), "-16.0 dB");
+    EXPECT_EQ (findParameter (*instance, "Makeup")->getCurrentValueAsText(), "1.5 dB");
+
+    instance->prepareToPlay (48000.0, 512);
+    EXPECT_EQ (instance->getLatencySamples(), 0);
+    EXPECT_EQ (instance->getTailLengthSeconds(), 0.0);
+    EXPECT_FALSE (instance->acceptsMidi());
+    EXPECT_FALSE (instance->producesMidi());
+    instance->releaseResources();
+}
+
+TEST (HostedPluginTest, BusLayoutsAcceptedAndRefused)
+{
+    auto instance = createHostedInstance();
+    ASSERT_NE (instance, nullptr);
+    ASSERT_EQ (instance->getBusCount (true), 2);
+    ASSERT_EQ (instance->getBusCount (false), 1);
+    EXPECT_EQ (instance->getBus (true, 0)->getName(), "Input");
+    EXPECT_EQ (instance->getBus (false, 0)->getName(), "Output");
+    EXPECT_EQ (instance->getBus (true, 1)->getName(), "Sidechain");
+    EXPECT_EQ (instance->getMainBusNumInputChannels(), 2);
+    EXPECT_EQ (instance->getMainBusNumOutputChannels(), 2);
+    EXPECT_FALSE (instance->getBus (true, 1)->isEnabled());
+
+    const auto mono = juce::AudioChannelSet::mono();
+    const auto stereo = juce::AudioChannelSet::stereo();
+    const auto disabled = juce::AudioChannelSet::disabled();
+
+    auto layout = [] (juce::AudioChannelSet in, juce::AudioChannelSet out, juce::AudioChannelSet sidechain)
+    {
+        juce::AudioProcessor::BusesLayout l;
+        l.inputBuses.add (in);
+        l.inputBuses.add (sidechain);
+        l.outputBuses.add (out);
+        return l;
+    };
+
+    for (auto main : { mono, stereo })
+        for (auto sidechain : { disabled, mono, stereo })
+            EXPECT_TRUE (instance->setBusesLayout (layout (main, main, sidechain)))
+                << main.getDescription() << " / " << sidechain.getDescription();
+
+    EXPECT_FALSE (instance->setBusesLayout (layout (mono, stereo, disabled)));
+    EXPECT_FALSE (instance->setBusesLayout (layout (stereo, mono, disabled)));
+    EXPECT_FALSE (instance->setBusesLayout (layout (juce::AudioChannelSet::createLCR(), juce::AudioChannelSet::createLCR(), disabled)));
+    EXPECT_FALSE (instance->setBusesLayout (layout (stereo, stereo, juce::AudioChannelSet::createLCR())));
+}
+
+TEST (HostedPluginTest, AudioEqualsTheEngineForTheSameSettings)
+{
+    auto instance = createHostedInstance();
+    ASSERT_NE (instance, nullptr);
+
+    // Threshold -30 dB (not smoothed, so it holds from the first sample whenever the plug-in
+    // receives it); everything else at its default.
+    findParameter (*instance, "Threshold")->setValueNotifyingHost (0.5f);
+    instance->prepareToPlay (48000.0, 512);
+
+    CompressorParams settings;
+    settings.thresholdDb = -30.0f;
+    CompressorEngine engine;
+    engine.setParameters (settings);
+    engine.prepare (48000.0, 512);
+    engine.setParameters (settings);
+
+    juce::MidiBuffer midi;
+    for (int block = 0; block < 30; ++block)
+    {
+        auto buffer = noise (2, 512, 0.9f, (unsigned) block);
+        auto expected = buffer;
+        instance->processBlock (buffer, midi);
+        engine.setParameters (settings);
+        engine.process (expected, nullptr);
+
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < 512; ++i)
+                ASSERT_NEAR (buffer.getSample (c, i), expected.getSample (c, i), 1.0e-6f) << block << " " << c << " " << i;
+    }
+
+    EXPECT_LT (engine.meterGainReductionDb.load(), -3.0f); // it really compressed
+    instance->releaseResources();
+}
