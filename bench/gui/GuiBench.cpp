@@ -108,8 +108,8 @@ public:
         addAndMakeVisible (levelMeter);
         addAndMakeVisible (grMeter);
 
-        struct Spec { const char* caption; const char* id; const char* text; double value; juce::uint32 accent; };
-        const Spec specs[] = {
+        struct KnobSetup { const char* caption; const char* id; const char* text; double value; juce::uint32 accent; };
+        const KnobSetup setups[] = {
             { "IN", "in_gain", nullptr, 0, 0xff9aa6b8 },       { "THRESH", "thresh", nullptr, 0, 0xff4a90e2 },
             { "RATIO", "ratio", nullptr, 0, 0xff4a90e2 },      { "KNEE", nullptr, "6.0 dB", 0.2, 0xff4a90e2 },
             { "ATTACK", "attack", nullptr, 0, 0xff4fbf6b },    { "RELEASE", "release", nullptr, 0, 0xff4fbf6b },
@@ -119,7 +119,7 @@ public:
             { "LINK", nullptr, "100 %", 1.0, 0xffe9608e },
         };
 
-        for (const auto& s : specs)
+        for (const auto& s : setups)
         {
             knobs.push_back (s.id != nullptr ? std::make_unique<LabeledKnob> (p.apvts, s.id, s.caption, juce::Colour (s.accent))
                                              : std::make_unique<LabeledKnob> (s.caption, juce::Colour (s.accent), s.text, s.value));
