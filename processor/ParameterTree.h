@@ -1,0 +1,24 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+
+// Helpers for parameter trees that come from outside (a host's state, a preset file, a stored
+// A/B snapshot) before they reach the live parameter state.
+namespace varnok
+{
+// Makes the "value" of every "PARAM" child that names a parameter a value the parameter can hold:
+// a missing or NaN value becomes the parameter's default, an out-of-range or off-step value the one
+// the parameter will snap to. Values the parameter already holds exactly are left untouched, so a
+// tree that we saved ourselves comes back byte for byte. Other children are left alone.
+void prepareParameterTree (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree);
+
+// Gives every parameter that the tree lists in no "PARAM" child one holding its current value, so
+// that replacing the live tree with it keeps that parameter as it is (the parameter state would
+// otherwise reset it to its default and leave its new child without a value).
+void addUnlistedParameters (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree);
+
+// Writes each parameter's current value into its "PARAM" child of the live tree, without the undo
+// manager, where the child lacks it or differs. Used where JUCE's own flush would record an undo
+// step that nobody made, or would be refused because the undo manager is busy undoing.
+void writeParameterValuesToTree (juce::AudioProcessorValueTreeState& state);
+} // namespace varnok

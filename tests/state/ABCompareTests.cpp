@@ -1,0 +1,234 @@
+// A/B comparison: the lifecycle of the two slots, and undo and redo of "A/B" steps through the
+// processor's undo manager.
+//
+// Parameter moves reach the tree only when the parameter state flushes: on its timer, or inside
+// any copyState (toggling takes one). Where a test needs the flush that the timer would have
+// made between two clicks it calls flushNow, which is that copyState; where it needs a move that
+// has not been flushed yet it says so.
+#include "StateTestSupport.h"
+
+#include <gtest/gtest.h>
+
+using namespace varnok::test;
+
+namespace
+{
+class ABCompareTest : public ::testing::Test
+{
+protected:
+    // The flush the parameter state's timer makes between two clicks.
+    void flushNow() { flushParameterState (processor); }
+
+    ScopedFreshHome home;
+    VarnokCompAudioProcessor processor;
+};
+} // namespace
+
+TEST_F (ABCompareTest, FirstToggleKeepsTheSoundAndIsUndoable)
+{
+    EXPECT_FALSE (snapshotOf (processor).isValid());
+    EXPECT_EQ (processor.abSlot.load(), 0);
+    EXPECT_FALSE (processor.undoManager.canUndo());
+
+    setValue (processor, "thresh", -30.0f);
+    flushNow();
+    processor.undoManager.clearUndoHistory();
+
+    EXPECT_TRUE (processor.toggleAB());
+    EXPECT_FLOAT_EQ (valueOf (processor, "thresh"), -30.0f);
+    EXPECT_EQ (processor.abSlot.load(), 1);
+    EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "thresh"), -30.0f);
+    EXPECT_TRUE (processor.undoManager.canUndo());
+    EXPECT_EQ (processor.undoManager.getUndoDescription(), "A/B");
+
+    EXPECT_TRUE (processor.undoManager.undo());
+    EXPECT_EQ (processor.abSlot.load(), 0);
+    EXPECT_FLOAT_EQ (valueOf (processor, "thresh"), -30.0f);
+    EXPECT_FALSE (processor.undoManager.canUndo());
+    EXPECT_EQ (processor.undoManager.getRedoDescription(), "A/B");
+}
+
+TEST_F (ABCompareTest, TwoSlotsExchangeTheirValuesAndUndoRedoWalksThem)
+{
+    HostNotifications host;
+    processor.addListener (&host);
+
+    setValue (processor, "ratio", 8.0f); // slot A
+    processor.toggleAB();                // takes the pending value with it (copyState)
+    setValue (processor, "ratio", 2.0f); // slot B
+    setValue (processor, "attack", 50.0f);
+    flushNow();
+    host.changes.clear();
+
+    processor.toggleAB();
+    EXPECT_EQ (processor.abSlot.load(), 0);
+    EXPECT_FLOAT_EQ (valueOf (processor, "ratio"), 8.0f);
+    EXPECT_FLOAT_EQ (valueOf (processor, "attack"), 10.0f);
+    EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "ratio"), 2.0f);
+    EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "attack"), 50.0f);
+
+    // The exchanged values reach the host; the unchanged ones are not announced.
+    EXPECT_EQ (host.changes[parameterIndex (processor, "ratio")], 1);
+    EXPECT_EQ (host.changes[parameterIndex (processor, "attack")], 1);
+    EXPECT_EQ (host.changes.count (parameterIndex (processor, "thresh")), 0u);
+
+    // Undo the second toggle: B is live again, with A in the snapshot.
+    ASSERT_TRUE (processor.undoManager.undo());
+    EXPECT_EQ (processor.abSlot.load(), 1);
+    EXPECT_FLOAT_EQ (valueOf (processor, "ratio"), 2.0f);
+    EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "ratio"), 8.0f);
+
+    // Redo it: A again.
+    ASSERT_TRUE (processor.undoManager.redo());
+    EXPECT_EQ (processor.abSlot.load(), 0);
+    EXPECT_FLOAT_EQ (valueOf (processor, "ratio"), 8.0f);
+    EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "ratio"), 2.0f);
+    processor.removeListener (&host);
+}
+
+TEST_F (ABCompareTest, TwoTogglesInARowAreTwoSteps)
+{
+    setValue (processor, "makeup", 4.0f);
+    flushNow();
+    processor.undoManager.clearUndoHistory();
+
+    processor.toggleAB();
+    processor.toggleAB();
+    EXPECT_EQ (processor.abSlot.load(), 0);
+    EXPECT_FLOAT_EQ (valueOf (processor, "makeup"), 4.0f);
+    EXPECT_EQ (numUndoSteps (processor), 2);
+
+    // Undo both: back to slot A with the snapshot of the first toggle undone too.
+    processor.undoManager.undo();
+    EXPECT_EQ (processor.abSlot.load(), 1);
+    processor.undoManager.undo();
+    EXPECT_EQ (processor.abSlot.load(), 0);
+    EXPECT_FLOAT_EQ (valueOf (processor, "makeup"), 4.0f);
+}
+
+TEST_F (ABCompareTest, CopyMakesTheHiddenSlotEqualWithoutAnUndoStep)
+{
+    moveKnob (processor, "release", 400.0f);
+    flushNow();
+    processor.toggleAB(); // slot B, snapshot A = 400
+    moveKnob (processor, "release", 80.0f);
+    processor.apvts.state.setProperty ("updateCheckOff", true, nullptr);
+    flushNow();
+    const auto stepsBefore = numUndoSteps (processor);
+    ASSERT_EQ (stepsBefore, 3);
+
+    // The copy is the live tree, root properties included.
+    processor.copyActiveToInactive();
+    EXPECT_EQ (processor.abSlot.load(), 1);
+    EXPECT_NEAR (valueIn (snapshotOf (processor), "release"), 80.0f, 1.0e-3f);
+    EXPECT_TRUE ((bool) snapshotOf (processor).getProperty ("updateCheckOff"));
+    EXPECT_EQ (numUndoSteps (processor), stepsBefore);
+
+    processor.toggleAB();
+    EXPECT_NEAR (valueOf (processor, "release"), 80.0f, 1.0e-3f);
+    EXPECT_EQ (processor.abSlot.load(), 0);
+
+    // Undo the toggle; the next undo does not bring the old snapshot back but takes back the
+    // step before the copy, B's release move.
+    processor.undoManager.undo();
+    EXPECT_EQ (processor.abSlot.load(), 1);
+    EXPECT_NEAR (valueIn (snapshotOf (processor), "release"), 80.0f, 1.0e-3f);
+    processor.undoManager.undo();
+    EXPECT_NEAR (valueOf (processor, "release"), 400.0f, 1.0e-3f);
+    EXPECT_NEAR (valueIn (snapshotOf (processor), "release"), 80.0f, 1.0e-3f);
+}
+
+TEST_F (ABCompareTest, ASnapshotThatLacksParametersOrHasUnknownOnes)
+{
+    // An older state's snapshot without "makeup" and with an ID this edition does not have.
+    const auto text = juce::String ("<?xml version=\"1.0\" encoding=\"UTF-8\"?> <VarnokState currentProgram=\"0\" abSlot=\"1\">"
+                                    "<PARAMS><PARAM id=\"makeup\" value=\"2.0\"/><PARAM id=\"thresh\" value=\"-10.0\"/></PARAMS>"
+                                    "<ABInactive><PARAMS><PARAM id=\"thresh\" value=\"-44.0\"/><PARAM id=\"mix\" value=\"50\"/>"
+                                    "<PARAM id=\"THRESH\" value=\"-1\"/></PARAMS></ABInactive></VarnokState>");
+    restoreState (processor, makeBlob (text));
+
+    processor.toggleAB();
+    EXPECT_EQ (processor.abSlot.load(), 0);
+    EXPECT_FLOAT_EQ (valueOf (processor, "thresh"), -44.0f);
+    EXPECT_FLOAT_EQ (valueOf (processor, "makeup"), 2.0f);
+    EXPECT_EQ (processor.apvts.state.getChildWithProperty ("id", "mix").isValid(), false);
+
+    // The new snapshot, the previous live tree, lists every parameter.
+    const auto snapshot = snapshotOf (processor);
+    EXPECT_EQ (snapshot.getNumChildren(), 8);
+    EXPECT_FLOAT_EQ (valueIn (snapshot, "thresh"), -10.0f);
+    EXPECT_FLOAT_EQ (valueIn (snapshot, "attack"), 10.0f);
+}
+
+TEST_F (ABCompareTest, PresetLoadsAndProgramsLeaveTheSlotsAlone)
+{
+    setValue (processor, "thresh", -12.0f);
+    ASSERT_TRUE (processor.userPresets.saveCurrentAs ("Loud"));
+    setValue (processor, "thresh", -36.0f);
+    processor.toggleAB(); // B live, A = -36 in the snapshot
+    setValue (processor, "thresh", -20.0f);
+    flushNow();
+
+    // A factory program writes the live values and leaves the history as it was.
+    const auto steps = numUndoSteps (processor);
+    processor.setCurrentProgram (11);
+    EXPECT_EQ (processor.abSlot.load(), 1);
+    EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "thresh"), -36.0f);
+    EXPECT_EQ (numUndoSteps (processor), steps);
+
+    // A user preset replaces the live values and clears the history, "A/B" steps included.
+    processor.userPresets.loadPreset ("Loud");
+    EXPECT_FLOAT_EQ (valueOf (processor, "thresh"), -12.0f);
+    EXPECT_EQ (processor.abSlot.load(), 1);
+    EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "thresh"), -36.0f);
+    EXPECT_FALSE (processor.undoManager.canUndo());
+
+    // The hidden slot is still there to toggle to.
+    processor.toggleAB();
+    EXPECT_FLOAT_EQ (valueOf (processor, "thresh"), -36.0f);
+}
+
+// A knob moved just before the click has not reached the tree yet (no flush in between).
+TEST_F (ABCompareTest, UndoingAToggleKeepsAMoveMadeJustBeforeIt)
+{
+    setValue (processor, "thresh", -25.0f);
+    flushNow();
+    processor.undoManager.clearUndoHistory();
+
+    setValue (processor, "thresh", -5.0f); // pending, not flushed
+    processor.toggleAB();
+    EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "thresh"), -5.0f);
+
+    // Undoing "A/B" is exactly the state before the click, with the move.
+    processor.undoManager.undo();
+    EXPECT_EQ (processor.abSlot.load(), 0);
+    EXPECT_FLOAT_EQ (valueOf (processor, "thresh"), -5.0f);
+
+    // The move is its own step before the toggle.
+    processor.undoManager.undo();
+    EXPECT_FLOAT_EQ (valueOf (processor, "thresh"), -25.0f);
+}
+
+// A knob moved just before UNDO: the undo manager refuses the flush while it undoes.
+TEST_F (ABCompareTest, AMoveMadeJustBeforeUndoingAToggleStaysInItsSlot)
+{
+    setValue (processor, "attack", 30.0f);
+    flushNow();
+    processor.toggleAB(); // B live, A = 30 hidden
+    flushNow();
+
+    setValue (processor, "attack", 2.0f); // B moved, pending
+    ASSERT_TRUE (processor.undoManager.undo());
+
+    EXPECT_EQ (processor.abSlot.load(), 0);
+    EXPECT_FLOAT_EQ (valueOf (processor, "attack"), 30.0f);
+    EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "attack"), 2.0f);
+
+    // The live tree agrees with the parameters once the parameter state has flushed.
+    flushNow();
+    EXPECT_FLOAT_EQ (valueIn (processor.apvts.copyState(), "attack"), 30.0f);
+
+    ASSERT_TRUE (processor.undoManager.redo());
+    EXPECT_FLOAT_EQ (valueOf (processor, "attack"), 2.0f);
+    EXPECT_EQ (processor.abSlot.load(), 1);
+}
