@@ -2,10 +2,13 @@
 
 #include "BilingualText.h"
 #include "ScaledEditorSizing.h"
+#include "WebLauncher.h"
+#include "processor/PluginIdentity.h"
 
 namespace
 {
 const juce::Identifier updateCheckOffId { "updateCheckOff" };
+const juce::Identifier updateDismissedId { "updateDismissed" };
 const juce::Identifier handlesRightClickId { "varnokHandlesRightClick" };
 
 constexpr BilingualText checkForUpdatesText { "更新を確認する", "Check for updates" };
@@ -45,10 +48,7 @@ VarnokScaledEditor::VarnokScaledEditor (juce::AudioProcessor& audioProcessor)
 {
 }
 
-VarnokScaledEditor::~VarnokScaledEditor()
-{
-    // The update notice's dialog and then its checker are released here, before the canvas.
-}
+VarnokScaledEditor::~VarnokScaledEditor() = default;
 
 juce::ValueTree VarnokScaledEditor::getStateTree() { return {}; }
 int VarnokScaledEditor::isEnglish() { return 1; }
@@ -98,14 +98,65 @@ void VarnokScaledEditor::initialiseScaledContent (double initialScale)
 
 bool VarnokScaledEditor::isUpdateCheckSwitchedOff() { return readUpdateCheckOff (getStateTree()); }
 
-void VarnokScaledEditor::startUpdateCheck()
+void VarnokScaledEditor::startUpdateCheck() { updateChecker.start(); }
+
+bool VarnokScaledEditor::shouldShowUpdateNotice (bool available, const juce::String& version,
+                                                 const juce::String& dismissedVersion, bool closed)
 {
-    // The update checker is started here.
+    return available && version.isNotEmpty() && ! closed && version != dismissedVersion;
 }
 
 void VarnokScaledEditor::refreshUpdateNotice()
 {
-    // The update notice hooks in here: show, keep or remove its dialog from the checker's result.
+    const auto tree = getStateTree();
+
+    if (! tree.isValid())
+        return;
+
+    const auto info = updateChecker.getResult();
+    const auto dismissed = tree.getProperty (updateDismissedId, juce::String()).toString();
+
+    if (! shouldShowUpdateNotice (info.available, info.version, dismissed, noticeClosedThisSession))
+        updateDialog.reset();
+    else if (updateDialog == nullptr)
+        showUpdateDialog (info, tree);
+}
+
+void VarnokScaledEditor::showUpdateDialog (const UpdateInfo& info, const juce::ValueTree& tree)
+{
+    updateDialog = std::make_unique<VarnokUpdateDialog>();
+    updateDialog->setContent (varnok::identity::pluginName, varnok::identity::version, info.version, info.notes);
+
+    updateDialog->onUpdate = [url = info.url]
+    {
+        if (url.isNotEmpty())
+            varnok::openWebPage (juce::URL (url));
+    };
+
+    // The last statement of each of the next two deletes the dialog, and with it the function
+    // running; nothing may be touched after it.
+    updateDialog->onSkipVersion = [this, tree, version = info.version]
+    {
+        // A host may have loaded another state while the dialog was up; the choice belongs in
+        // the state the editor shows now, or it would be lost and the dialog would come back.
+        auto target = getStateTree();
+
+        if (! target.isValid())
+            target = tree;
+
+        target.setProperty (updateDismissedId, version, nullptr);
+        updateDialog.reset();
+    };
+
+    updateDialog->onLater = [this]
+    {
+        noticeClosedThisSession = true;
+        updateDialog.reset();
+    };
+
+    addAndMakeVisible (*updateDialog);
+    updateDialog->setBounds (getLocalBounds());
+    updateDialog->toFront (false);
 }
 
 //==============================================================================
@@ -114,7 +165,8 @@ void VarnokScaledEditor::layoutOverlays()
     if (auto* panel = getPresetPanel())
         panel->setBounds (getLocalBounds());
 
-    // The update dialog, while it exists, covers the editor the same way.
+    if (updateDialog != nullptr)
+        updateDialog->setBounds (getLocalBounds());
 }
 
 void VarnokScaledEditor::applyScale()

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "update/UpdateChecker.h"
+#include "update/VarnokUpdateDialog.h"
+
 #include <juce_audio_processors/juce_audio_processors.h>
 #include <juce_gui_basics/juce_gui_basics.h>
 
@@ -60,11 +63,20 @@ public:
     // The context menu for the given state of the "updateCheckOff" setting.
     static juce::PopupMenu createContextMenu (bool updateCheckOff);
 
+    // Whether the update dialog should be up for this result, the version the user skipped and
+    // whether the notice was closed in this editor.
+    static bool shouldShowUpdateNotice (bool available, const juce::String& version,
+                                        const juce::String& dismissedVersion, bool closed);
+
     static constexpr int contextMenuItemId = 1;
     static constexpr int timerIntervalMs = 66;
     static constexpr int numFitTicks = 5;
 
 protected:
+    // The update notice's dialog while it is shown (for tests and derived editors to look at).
+    VarnokUpdateDialog* getUpdateDialog() const noexcept { return updateDialog.get(); }
+    UpdateChecker& getUpdateChecker() noexcept { return updateChecker; }
+
     // Moves every child onto the canvas, lays it out, sets the size limits and the first size and
     // starts the tick. Called once by the derived editor after it has added all of its controls.
     void initialiseScaledContent (double initialScale);
@@ -75,11 +87,15 @@ private:
     bool isUpdateCheckSwitchedOff();
     void startUpdateCheck();
     void refreshUpdateNotice();
+    void showUpdateDialog (const UpdateInfo& info, const juce::ValueTree& tree);
 
     Canvas canvas;
 
-    // The update notice's members (checker, dialog, "closed this session") go here, after the
-    // canvas, so that they are destroyed before it.
+    // Declared after the canvas so that they go before it: a dialog still shown is deleted, then
+    // the checker stops its thread (cancelling a request in flight).
+    UpdateChecker updateChecker;
+    std::unique_ptr<VarnokUpdateDialog> updateDialog;
+    bool noticeClosedThisSession = false;
 
     const int designWidth = 1460;
     const int designHeight = 620;

@@ -1,5 +1,7 @@
 #include "PluginProcessor.h"
 
+#include "editor/VarnokCompAudioProcessorEditor.h"
+
 #include "ParameterIds.h"
 #include "ParameterLayout.h"
 #include "PluginIdentity.h"
@@ -164,7 +166,7 @@ bool VarnokCompAudioProcessor::producesMidi() const { return false; }
 
 juce::AudioProcessorEditor* VarnokCompAudioProcessor::createEditor()
 {
-    return new juce::GenericAudioProcessorEditor (*this);
+    return new VarnokCompAudioProcessorEditor (*this);
 }
 
 bool VarnokCompAudioProcessor::hasEditor() const { return true; }
