@@ -1,6 +1,8 @@
 #include "ParameterTree.h"
 
 #include <cmath>
+#include <limits>
+#include <optional>
 
 namespace varnok
 {
@@ -9,19 +11,51 @@ namespace
 const juce::Identifier paramType ("PARAM");
 const juce::Identifier idProperty ("id");
 const juce::Identifier valueProperty ("value");
+// JUCE's number reader overflows a signed int on an exponent of ten or more digits. Such a text
+// means infinity or zero; this gives that number, or nullopt when the text is harmless.
+std::optional<double> runawayExponentValue (const juce::var& value)
+{
+    if (! value.isString())
+        return std::nullopt;
+
+    const auto text = value.toString().trimStart();
+    const auto e = text.indexOfAnyOf ("eE");
+
+    if (e < 0)
+        return std::nullopt;
+
+    auto exponent = text.substring (e + 1);
+    const bool negativeExponent = exponent.startsWithChar ('-');
+
+    if (negativeExponent || exponent.startsWithChar ('+'))
+        exponent = exponent.substring (1);
+
+    const auto digits = exponent.initialSectionContainingOnly ("0123456789").trimCharactersAtStart ("0");
+
+    if (digits.length() < 7)
+        return std::nullopt;
+
+    const auto mantissa = text.substring (0, e).getDoubleValue();
+
+    if (mantissa == 0.0 || negativeExponent)
+        return std::copysign (0.0, mantissa);
+
+    return std::copysign (std::numeric_limits<double>::infinity(), mantissa);
+}
 } // namespace
 
 void prepareParameterTree (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree)
 {
+    // The parameter state links a parameter to every child that names it, whatever its type.
     for (auto child : tree)
     {
-        if (! child.hasType (paramType))
-            continue;
-
         auto* parameter = state.getParameter (child.getProperty (idProperty).toString());
 
         if (parameter == nullptr)
             continue;
+
+        if (const auto runaway = runawayExponentValue (child.getProperty (valueProperty)))
+            child.setProperty (valueProperty, *runaway, nullptr);
 
         const auto* value = child.getPropertyPointer (valueProperty);
 
@@ -33,11 +67,14 @@ void prepareParameterTree (juce::AudioProcessorValueTreeState& state, juce::Valu
 
         // What the parameter state will hold once the parameter took the value: the parameter
         // snaps and normalises it, and the state reads it back through the same conversions.
+        // Only a value that differs by more than those conversions' rounding is replaced (they
+        // drift by a few ulps on skewed ranges), so that a second pass changes nothing.
         const auto roundTrip = [parameter] (float v) { return parameter->convertFrom0to1 (parameter->convertTo0to1 (v)); };
         const auto given = (float) *value;
         const auto held = roundTrip (roundTrip (given));
+        const auto tolerance = juce::Tolerance<float>().withAbsolute (1.0e-6f).withRelative (1.0e-5f);
 
-        if (! juce::approximatelyEqual (given, held))
+        if (! juce::approximatelyEqual (given, held, tolerance))
             child.setProperty (valueProperty, held, nullptr);
     }
 }
@@ -55,7 +92,7 @@ void addUnlistedParameters (juce::AudioProcessorValueTreeState& state, juce::Val
         bool listed = false;
 
         for (const auto& child : tree)
-            listed = listed || (child.hasType (paramType) && child.getProperty (idProperty).toString() == parameter->getParameterID());
+            listed = listed || child.getProperty (idProperty).toString() == parameter->getParameterID();
 
         if (! listed)
         {

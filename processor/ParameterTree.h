@@ -6,13 +6,14 @@
 // A/B snapshot) before they reach the live parameter state.
 namespace varnok
 {
-// Makes the "value" of every "PARAM" child that names a parameter a value the parameter can hold:
-// a missing or NaN value becomes the parameter's default, an out-of-range or off-step value the one
+// Makes the "value" of every child that names a parameter a value the parameter can hold: a
+// missing or NaN value becomes the parameter's default, an out-of-range or off-step value the one
 // the parameter will snap to. Values the parameter already holds exactly are left untouched, so a
-// tree that we saved ourselves comes back byte for byte. Other children are left alone.
+// tree that we saved ourselves comes back byte for byte. The parameter state links a parameter to
+// any child with its "id", not only to "PARAM" children, so neither does this.
 void prepareParameterTree (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree);
 
-// Gives every parameter that the tree lists in no "PARAM" child one holding its current value, so
+// Gives every parameter that no child of the tree names a "PARAM" child holding its current value, so
 // that replacing the live tree with it keeps that parameter as it is (the parameter state would
 // otherwise reset it to its default and leave its new child without a value).
 void addUnlistedParameters (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree);

@@ -3,8 +3,8 @@
 #include "PluginProcessor.h"
 
 #include "ParameterTree.h"
+#include "XmlInput.h"
 
-#include <cstring>
 #include <limits>
 
 namespace
@@ -16,8 +16,8 @@ const juce::Identifier abInactiveType ("ABInactive");
 
 constexpr juce::uint32 xmlMagic = 0x21324356; // the bytes "VC2!", as AudioProcessor::copyXmlToBinary writes them
 
-// The rules of AudioProcessor::getXmlFromBinary, without its reading past the end of the data when
-// the text is not 0-terminated and ends inside a UTF-8 sequence: the text is copied first.
+// The rules of AudioProcessor::getXmlFromBinary: a magic number, a positive length, and the text
+// up to that length, the end of the data or a 0 byte; with the safe parse of XmlInput.
 std::unique_ptr<juce::XmlElement> parseStateXml (const void* data, int sizeInBytes)
 {
     if (data == nullptr || sizeInBytes <= 8 || juce::ByteOrder::littleEndianInt (data) != xmlMagic)
@@ -28,16 +28,7 @@ std::unique_ptr<juce::XmlElement> parseStateXml (const void* data, int sizeInByt
     if (declaredLength <= 0)
         return {};
 
-    const auto* text = static_cast<const char*> (data) + 8;
-    auto length = (size_t) juce::jmin (declaredLength, sizeInBytes - 8);
-
-    if (const auto* end = static_cast<const char*> (std::memchr (text, 0, length)))
-        length = (size_t) (end - text);
-
-    juce::MemoryBlock terminated (text, length);
-    terminated.append ("\0\0\0\0", 4);
-
-    return juce::parseXML (juce::String::fromUTF8 (static_cast<const char*> (terminated.getData()), (int) length));
+    return varnok::parseXmlText (static_cast<const char*> (data) + 8, (size_t) juce::jmin (declaredLength, sizeInBytes - 8));
 }
 
 // Reads an integer property as the framework's value type reads text (blanks, a minus sign,
@@ -96,7 +87,7 @@ void VarnokCompAudioProcessor::setStateInformation (const void* data, int sizeIn
 
     if (xml->getTagName().equalsIgnoreCase (stateType.toString()))
     {
-        const auto state = juce::ValueTree::fromXml (*xml);
+        const auto state = varnok::valueTreeFromXml (*xml);
 
         // A copy: the live tree must not keep the blob's root as its parent.
         if (const auto parameters = state.getChildWithName (parameterType).createCopy(); parameters.isValid())
@@ -126,7 +117,7 @@ void VarnokCompAudioProcessor::setStateInformation (const void* data, int sizeIn
         // A state from before the A/B snapshot and program index were saved: the bare tree. Its
         // tag may differ in case; the live tree keeps its own type so that it saves and reloads.
         juce::ValueTree parameters (parameterType);
-        parameters.copyPropertiesAndChildrenFrom (juce::ValueTree::fromXml (*xml), nullptr);
+        parameters.copyPropertiesAndChildrenFrom (varnok::valueTreeFromXml (*xml), nullptr);
         varnok::prepareParameterTree (apvts, parameters);
         varnok::addUnlistedParameters (apvts, parameters);
         apvts.replaceState (parameters);

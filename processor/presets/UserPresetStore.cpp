@@ -3,6 +3,7 @@
 #include "FactoryPresets.h"
 #include "processor/ParameterTree.h"
 #include "processor/PluginIdentity.h"
+#include "processor/XmlInput.h"
 
 namespace
 {
@@ -60,8 +61,8 @@ void UserPresetStore::load()
     {
         juce::ValueTree loaded;
 
-        if (auto xml = juce::parseXML (file))
-            loaded = juce::ValueTree::fromXml (*xml);
+        if (auto xml = varnok::parseXmlFile (file))
+            loaded = varnok::valueTreeFromXml (*xml);
 
         if (loaded.hasType (userPresetsType))
         {

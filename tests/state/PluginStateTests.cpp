@@ -270,7 +270,9 @@ TEST_F (PluginStateTest, UnusableValuesBecomeValuesTheParametersHold)
     // without an undo step appearing once the parameter state flushes.
     const auto params = juce::String ("<PARAMS><PARAM id=\"thresh\" value=\"nan\"/><PARAM id=\"ratio\" value=\"1000\"/>"
                                       "<PARAM id=\"makeup\" value=\"3.14159\"/><PARAM id=\"bypass\" value=\"0.7\"/>"
-                                      "<PARAM id=\"in_gain\" value=\"-inf\"/><PARAM id=\"out_gain\" value=\"abc\"/></PARAMS>");
+                                      "<PARAM id=\"in_gain\" value=\"-inf\"/><PARAM id=\"out_gain\" value=\"abc\"/>"
+                                      "<PARAM id=\"release\" value=\"1e9999999999\"/><PARAM id=\"attack\" value=\"-5e-099999999999\"/>"
+                                      "<Other id=\"thresh\" value=\"nan\"/></PARAMS>"); // linked too, whatever its type
 
     for (const auto& root : { juce::String ("VarnokState"), juce::String ("PARAMS") })
     {
@@ -286,6 +288,8 @@ TEST_F (PluginStateTest, UnusableValuesBecomeValuesTheParametersHold)
         EXPECT_FLOAT_EQ (valueOf (p, "bypass"), 1.0f);
         EXPECT_FLOAT_EQ (valueOf (p, "in_gain"), -24.0f);
         EXPECT_FLOAT_EQ (valueOf (p, "out_gain"), 0.0f);
+        EXPECT_FLOAT_EQ (valueOf (p, "release"), 2500.0f); // an exponent too long to read: infinity
+        EXPECT_FLOAT_EQ (valueOf (p, "attack"), 0.02f);    // and its negative twin: zero
 
         flushParameterState (p);
         EXPECT_FALSE (p.undoManager.canUndo());
@@ -295,6 +299,20 @@ TEST_F (PluginStateTest, UnusableValuesBecomeValuesTheParametersHold)
         EXPECT_FLOAT_EQ (valueIn (live, "ratio"), 60.0f);
         EXPECT_FLOAT_EQ (valueIn (live, "makeup"), 3.14f);
     }
+}
+
+TEST_F (PluginStateTest, AnAttributeGivenTwiceCountsOnceWithItsFirstValue)
+{
+    restoreState (processor, makeBlob (stateText ("VarnokState", " abSlot=\"1\" abSlot=\"0\"",
+                                                  "<PARAMS><PARAM id=\"ratio\" value=\"3\" value=\"-18\"/></PARAMS>")));
+    EXPECT_EQ (processor.abSlot.load(), 1);
+    EXPECT_FLOAT_EQ (valueOf (processor, "ratio"), 3.0f);
+
+    // What it saves says the same, and restores to the same bytes.
+    const auto saved = saveState (processor);
+    EXPECT_TRUE (blobText (saved).contains ("<PARAM id=\"ratio\" value=\"3\"/>")) << blobText (saved);
+    restoreState (processor, saved);
+    EXPECT_EQ (saveState (processor), saved);
 }
 
 TEST_F (PluginStateTest, RootPropertiesTravelInsideTheParameterTree)
@@ -375,6 +393,7 @@ TEST_F (PluginStateTest, InputThatIsNotAStateChangesNothing)
     inputs.push_back ({ "empty text", makeBlob ("") });
     inputs.push_back ({ "another root", makeBlob (stateText ("VarnokStates", " abSlot=\"0\"", freshParams)) });
     inputs.push_back ({ "another root, no declaration", makeBlob ("<Foo><PARAMS/></Foo>") });
+    inputs.push_back ({ "a processing instruction inside the tree", makeBlob (freshStateText().replace ("<ABInactive/>", "<ABInactive><?x?>text</ABInactive>")) });
 
     // A text that is not 0-terminated and ends inside a UTF-8 sequence.
     juce::MemoryOutputStream unterminated;
@@ -382,6 +401,18 @@ TEST_F (PluginStateTest, InputThatIsNotAStateChangesNothing)
     unterminated.writeInt (4);
     unterminated.write ("<a\xf0", 3);
     inputs.push_back ({ "unterminated text ending in a lead byte", juce::MemoryBlock (unterminated.getData(), 11) });
+
+    // Not UTF-8: JUCE's parser would step over the terminating 0 after the lone lead byte.
+    {
+        auto text = freshStateText().toStdString();
+        text.insert (text.find ("abSlot"), "x=\"\xe3\" ");
+        juce::MemoryOutputStream out;
+        out.writeInt (0x21324356);
+        out.writeInt ((int) text.size());
+        out.write (text.data(), text.size());
+        out.writeByte (0);
+        inputs.push_back ({ "a lone UTF-8 lead byte", out.getMemoryBlock() });
+    }
 
     for (const auto& [name, input] : inputs)
     {

@@ -153,6 +153,10 @@ TEST_F (UserPresetStoreTest, AnUnreadableFileIsCopiedAsideAndTheStoreStartsEmpty
         "<Other><Preset name=\"x\"><PARAMS/></Preset></Other>",
         "<UserPresets><Preset name=\"x\"><PARAMS>",
         std::string ("\xff\xfe<\0U\0\xc3", 7),
+        "<UserPresets><Preset name=\"Caf\xe9\"><PARAMS/></Preset></UserPresets>", // Latin-1, not UTF-8
+        "<UserPresets><Preset name=\"x\"><PARAMS/></Preset></UserPresets>\xe3",
+        "<>",
+        "<UserPresets><??>stuck?</UserPresets>",
     };
 
     for (const auto& content : contents)
@@ -180,6 +184,25 @@ TEST_F (UserPresetStoreTest, AnUnreadableFileIsCopiedAsideAndTheStoreStartsEmpty
         EXPECT_EQ (reread.userPresets.getPresetNames(), juce::StringArray ("New"));
         presetFile().deleteFile();
         backup.deleteFile();
+    }
+}
+
+TEST_F (UserPresetStoreTest, UnicodeFilesWithAByteOrderMarkAreRead)
+{
+    const auto text = juce::String ("<UserPresets>") + presetXml (juce::String (" name=\"") + juce::String (juce::CharPointer_UTF8 ("\xc3\xa9t\xc3\xa9")) + "\"", -7) + "</UserPresets>";
+
+    for (const bool utf16 : { false, true })
+    {
+        SCOPED_TRACE (utf16 ? "UTF-16" : "UTF-8");
+        ASSERT_TRUE (presetFile().getParentDirectory().createDirectory().wasOk());
+        presetFile().deleteFile();
+        ASSERT_TRUE (presetFile().replaceWithText (text, utf16, true, nullptr));
+
+        VarnokCompAudioProcessor processor;
+        EXPECT_EQ (processor.userPresets.getPresetNames(), juce::StringArray (juce::String (juce::CharPointer_UTF8 ("\xc3\xa9t\xc3\xa9"))));
+        processor.userPresets.loadPreset (processor.userPresets.getPresetNames()[0]);
+        EXPECT_FLOAT_EQ (valueOf (processor, "thresh"), -7.0f);
+        EXPECT_FALSE (presetFile().getSiblingFile ("UserPresets.xml.bak").exists());
     }
 }
 
