@@ -11,10 +11,11 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build" -j"$(nproc)"
 
 # The fuzz targets need clang with libFuzzer and the sanitizers: the same project in a tree of its
-# own, only those targets built. The main tree's CTest runs them (tests/fuzz/CMakeLists.txt).
+# own, only those targets built, with the GUI tests under AddressSanitizer's leak check beside
+# them. The main tree's CTest runs all of them (tests/fuzz/CMakeLists.txt, tests/CMakeLists.txt).
 cmake -S "$root" -B "$build/fuzz" -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 -DVARNOK_FUZZ=ON >/dev/null
-cmake --build "$build/fuzz" -j"$(nproc)" --target state_fuzzer preset_file_fuzzer
+cmake --build "$build/fuzz" -j"$(nproc)" --target state_fuzzer preset_file_fuzzer gui_tests editor_tests panel_tests
 
 cd "$build"
 xvfb-run -a -s "-screen 0 1920x1080x24" \

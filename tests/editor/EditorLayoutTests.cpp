@@ -205,3 +205,31 @@ TEST (GridButtonTest, PaintsBackgroundAndFourSquares)
         EXPECT_TRUE (guitest::pixelIs (image, 15, 15, background));
     }
 }
+
+TEST (EditorLifetimeTest, FiftyEditorsOnOneProcessorLeaveItWorking)
+{
+    UserPresetStore::getPresetFile().deleteFile();
+    VarnokCompAudioProcessor processor;
+    processor.prepareToPlay (48000.0, 512);
+
+    for (int i = 0; i < 50; ++i)
+    {
+        std::unique_ptr<juce::AudioProcessorEditor> editor (processor.createEditorIfNeeded());
+        ASSERT_NE (editor, nullptr);
+        EXPECT_EQ (processor.getActiveEditor(), editor.get());
+        editor->setVisible (true);
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (5);
+        editor.reset();
+        EXPECT_EQ (processor.getActiveEditor(), nullptr);
+    }
+
+    // Still compressing: a loud block is turned down, and the meters still read it.
+    juce::AudioBuffer<float> buffer (2, 512);
+    for (int c = 0; c < 2; ++c)
+        for (int i = 0; i < 512; ++i)
+            buffer.setSample (c, i, (i % 2 == 0) ? 0.9f : -0.9f);
+    juce::MidiBuffer midi;
+    processor.processBlock (buffer, midi);
+    EXPECT_LT (processor.engine.meterGainReductionDb.load(), -0.1f);
+    EXPECT_FLOAT_EQ (processor.getPeak (MeterSource::Stage::input, 0), 0.9f);
+}
