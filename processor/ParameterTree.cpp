@@ -37,7 +37,7 @@ std::optional<double> runawayExponentValue (const juce::var& value)
 
     const auto mantissa = text.substring (0, e).getDoubleValue();
 
-    if (mantissa == 0.0 || negativeExponent)
+    if (juce::exactlyEqual (mantissa, 0.0) || negativeExponent)
         return std::copysign (0.0, mantissa);
 
     return std::copysign (std::numeric_limits<double>::infinity(), mantissa);
@@ -46,7 +46,23 @@ std::optional<double> runawayExponentValue (const juce::var& value)
 
 void prepareParameterTree (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree)
 {
-    // The parameter state links a parameter to every child that names it, whatever its type.
+    // The parameter state links a parameter to the last child that names it, whatever its type,
+    // after setting it from each one in turn: only that last one counts, the others go.
+    juce::StringArray named;
+
+    for (int i = tree.getNumChildren(); --i >= 0;)
+    {
+        const auto id = tree.getChild (i).getProperty (idProperty).toString();
+
+        if (state.getParameter (id) == nullptr)
+            continue;
+
+        if (named.contains (id))
+            tree.removeChild (i, nullptr);
+        else
+            named.add (id);
+    }
+
     for (auto child : tree)
     {
         auto* parameter = state.getParameter (child.getProperty (idProperty).toString());

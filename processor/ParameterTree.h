@@ -10,7 +10,8 @@ namespace varnok
 // missing or NaN value becomes the parameter's default, an out-of-range or off-step value the one
 // the parameter will snap to. Values the parameter already holds exactly are left untouched, so a
 // tree that we saved ourselves comes back byte for byte. The parameter state links a parameter to
-// any child with its "id", not only to "PARAM" children, so neither does this.
+// any child with its "id", not only to "PARAM" children, and to the last of several: so does this,
+// and it removes the earlier children that name the same parameter.
 void prepareParameterTree (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree);
 
 // Gives every parameter that no child of the tree names a "PARAM" child holding its current value, so

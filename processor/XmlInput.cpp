@@ -42,24 +42,55 @@ bool isWellFormedUtf8 (const unsigned char* text, size_t length)
 
     return true;
 }
-// JUCE's parser loops forever on a processing instruction inside an element when text follows it
-// ("<a><??>x"): it skips the instruction, finds text, rolls back to before the instruction and
-// starts again. Our writer puts none after the declaration, so a text with one is refused.
-bool hasProcessingInstructionAfterTheRoot (const char* text, size_t length)
+
+// What JUCE's parser cannot be trusted with, none of which our writer produces:
+// - a processing instruction inside an element with text after it ("<a><??>x"): the parser skips
+//   the instruction, finds text, rolls back to before the instruction and starts again, forever;
+// - a character reference that is not well-formed: after "&#x" and something else than hex digits
+//   and ';' the parser steps over that character even when it is the terminating 0;
+// - a document type declaration: its entities are expanded recursively without a limit.
+bool mayTripTheParser (const char* text, size_t length)
 {
+    const auto at = [text, length] (size_t i) { return i < length ? text[i] : '\0'; };
+
     size_t rootStart = 0;
 
-    while (rootStart + 1 < length)
-    {
-        if (text[rootStart] == '<' && text[rootStart + 1] != '?' && text[rootStart + 1] != '!')
-            break;
-
+    while (rootStart + 1 < length && ! (text[rootStart] == '<' && text[rootStart + 1] != '?' && text[rootStart + 1] != '!'))
         ++rootStart;
-    }
 
-    for (auto i = rootStart; i + 1 < length; ++i)
-        if (text[i] == '<' && text[i + 1] == '?')
+    for (size_t i = 0; i < length; ++i)
+    {
+        if (text[i] == '<' && at (i + 1) == '?' && i >= rootStart)
             return true;
+
+        if (text[i] == '<' && at (i + 1) == '!')
+        {
+            const char* doctype = "DOCTYPE";
+            size_t k = 0;
+
+            while (k < 7 && juce::CharacterFunctions::toUpperCase ((juce::juce_wchar) (unsigned char) at (i + 2 + k)) == (juce::juce_wchar) doctype[k])
+                ++k;
+
+            if (k == 7)
+                return true;
+        }
+
+        if (text[i] == '&' && at (i + 1) == '#')
+        {
+            const bool hex = at (i + 2) == 'x' || at (i + 2) == 'X';
+            auto j = i + (hex ? 3 : 2);
+            const auto digitsStart = j;
+
+            while (hex ? juce::CharacterFunctions::getHexDigitValue ((juce::juce_wchar) (unsigned char) at (j)) >= 0
+                       : (at (j) >= '0' && at (j) <= '9'))
+                ++j;
+
+            const auto digits = j - digitsStart;
+
+            if (digits == 0 || digits > (hex ? 8u : 12u) || at (j) != ';')
+                return true;
+        }
+    }
 
     return false;
 }
@@ -77,7 +108,7 @@ std::unique_ptr<juce::XmlElement> parseXmlText (const char* text, size_t maxByte
 
     if (length == 0 || length > (size_t) std::numeric_limits<int>::max()
         || ! isWellFormedUtf8 (reinterpret_cast<const unsigned char*> (text), length)
-        || hasProcessingInstructionAfterTheRoot (text, length))
+        || mayTripTheParser (text, length))
         return {};
 
     return juce::parseXML (juce::String::fromUTF8 (text, (int) length));

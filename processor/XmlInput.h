@@ -4,10 +4,11 @@
 
 #include <memory>
 
-// XML from outside (a host's state, a preset file), kept away from two faults of JUCE's parser:
-// it steps over UTF-8 sequences by their lead byte alone, so text that is not well-formed UTF-8
-// can make it read beyond the terminating 0; and a processing instruction inside an element with
-// text after it makes it loop forever. Such text is refused; everything we write passes.
+// XML from outside (a host's state, a preset file), kept away from faults of JUCE's parser: it
+// steps over UTF-8 sequences by their lead byte alone, so text that is not well-formed UTF-8 can
+// make it read beyond the terminating 0, and a few constructs make it read beyond the end, loop
+// forever or expand entities without a limit (see XmlInput.cpp). Such text is refused; everything
+// our writer produces passes.
 namespace varnok
 {
 // The text is the given bytes up to the first 0 byte; null unless it passes and parses.

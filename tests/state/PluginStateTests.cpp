@@ -315,6 +315,19 @@ TEST_F (PluginStateTest, AnAttributeGivenTwiceCountsOnceWithItsFirstValue)
     EXPECT_EQ (saveState (processor), saved);
 }
 
+TEST_F (PluginStateTest, OfSeveralChildrenNamingAParameterTheLastCounts)
+{
+    restoreState (processor, makeBlob (stateText ("VarnokState", "", "<PARAMS><PARAM id=\"attack\" value=\"3\"/>"
+                                                                      "<Odd id=\"attack\" value=\"8.9\"/></PARAMS>")));
+    EXPECT_NEAR (valueOf (processor, "attack"), 8.9f, 1.0e-4f);
+
+    // The tree keeps the one child that counts; saving and restoring again changes nothing.
+    EXPECT_EQ (processor.apvts.state.getChildWithProperty ("id", "attack").getType().toString(), "Odd");
+    const auto saved = saveState (processor);
+    restoreState (processor, saved);
+    EXPECT_EQ (saveState (processor), saved);
+}
+
 TEST_F (PluginStateTest, RootPropertiesTravelInsideTheParameterTree)
 {
     processor.apvts.state.setProperty ("updateCheckOff", true, nullptr);
@@ -394,6 +407,9 @@ TEST_F (PluginStateTest, InputThatIsNotAStateChangesNothing)
     inputs.push_back ({ "another root", makeBlob (stateText ("VarnokStates", " abSlot=\"0\"", freshParams)) });
     inputs.push_back ({ "another root, no declaration", makeBlob ("<Foo><PARAMS/></Foo>") });
     inputs.push_back ({ "a processing instruction inside the tree", makeBlob (freshStateText().replace ("<ABInactive/>", "<ABInactive><?x?>text</ABInactive>")) });
+    inputs.push_back ({ "a character reference cut short at the end", makeBlob (freshStateText().replace ("</VarnokState>", "&#x")) });
+    inputs.push_back ({ "a malformed character reference", makeBlob (freshStateText().replace ("abSlot=\"0\"", "abSlot=\"&#xZ;\"")) });
+    inputs.push_back ({ "a document type with entities", makeBlob (juce::String ("<!DOCTYPE VarnokState [<!ENTITY a \"1\">]>") + freshStateText().fromFirstOccurrenceOf ("?> ", false, false)) });
 
     // A text that is not 0-terminated and ends inside a UTF-8 sequence.
     juce::MemoryOutputStream unterminated;

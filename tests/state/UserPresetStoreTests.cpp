@@ -156,7 +156,7 @@ TEST_F (UserPresetStoreTest, AnUnreadableFileIsCopiedAsideAndTheStoreStartsEmpty
         "<UserPresets><Preset name=\"Caf\xe9\"><PARAMS/></Preset></UserPresets>", // Latin-1, not UTF-8
         "<UserPresets><Preset name=\"x\"><PARAMS/></Preset></UserPresets>\xe3",
         "<>",
-        "<UserPresets><??>stuck?</UserPresets>",
+        "<UserPresets><?" "?>stuck?</UserPresets>",
     };
 
     for (const auto& content : contents)
@@ -518,4 +518,50 @@ TEST_F (UserPresetStoreTest, TheFileIsReplacedWholeNeverRewrittenInPlace)
     EXPECT_NE (newInfo.st_ino, oldInfo.st_ino);
     EXPECT_TRUE (strayFiles (presetFile().getParentDirectory()).isEmpty());
     EXPECT_TRUE (presetFile().loadFileAsString().contains ("name=\"Second\""));
+}
+
+// A real full file system. Needs a small one of its own, which a test cannot make without
+// privileges: run with VARNOK_FULL_DISK_DIR naming an empty folder on, say, a 1 MiB tmpfs.
+TEST_F (UserPresetStoreTest, AWriteOnAFullDiskLeavesThePreviousFile)
+{
+    const auto disk = juce::SystemStats::getEnvironmentVariable ("VARNOK_FULL_DISK_DIR", {});
+
+    if (disk.isEmpty())
+        GTEST_SKIP() << "set VARNOK_FULL_DISK_DIR to an empty folder on a small file system to run this";
+
+    const juce::File root (disk);
+    const auto diskHome = root.getChildFile ("home");
+    ASSERT_TRUE (diskHome.createDirectory().wasOk());
+    setenv ("HOME", diskHome.getFullPathName().toRawUTF8(), 1);
+
+    {
+        VarnokCompAudioProcessor processor;
+        for (int i = 0; i < 12; ++i)
+            ASSERT_TRUE (processor.userPresets.saveCurrentAs ("Preset " + juce::String (i)));
+
+        const auto before = fileBytes (presetFile());
+        ASSERT_GT (before.getSize(), 4096u);
+
+        // Fill the file system, then free one page: room for part of the next file only.
+        const auto filler = root.getChildFile ("filler");
+        {
+            juce::FileOutputStream out (filler, 0);
+            juce::MemoryBlock chunk (4096, true);
+            while (out.write (chunk.getData(), chunk.getSize())) {}
+        }
+
+        EXPECT_FALSE (processor.userPresets.saveCurrentAs ("No room at all"));
+        EXPECT_EQ (fileBytes (presetFile()), before);
+
+        ASSERT_EQ (truncate (filler.getFullPathName().toRawUTF8(), filler.getSize() - 4096), 0);
+        EXPECT_FALSE (processor.userPresets.saveCurrentAs ("Room for a part"));
+        EXPECT_EQ (fileBytes (presetFile()), before);
+        EXPECT_TRUE (strayFiles (presetFile().getParentDirectory()).isEmpty());
+
+        filler.deleteFile();
+        EXPECT_TRUE (processor.userPresets.saveCurrentAs ("Room again"));
+    }
+
+    diskHome.deleteRecursively();
+    setenv ("HOME", home.folder().getFullPathName().toRawUTF8(), 1);
 }
