@@ -8,6 +8,11 @@
 #include <atomic>
 #include <vector>
 
+namespace varnok::engine
+{
+struct EngineKernels;
+}
+
 // Single-band feed-forward compressor working in place on the first one or two channels of a
 // buffer. No locks and no allocation outside prepare().
 class CompressorEngine
@@ -42,7 +47,8 @@ private:
     void processChunk (BlockState& block, float* const* mainData, const float* const* sidechainData, int count) noexcept;
     const float* runDelayLine (int channel, const float* input, float* output, int count) noexcept;
     void advanceDelayLine (int count) noexcept;
-    void filterDetector (int channel, const float* input, float* output, int count) noexcept;
+    template <bool Filter, bool Rms>
+    void runDetectorInput (const float* const* input, float* const* filtered, float* const* meanSquares, int numChannels, int count) noexcept;
     float* scratchArray (int index) noexcept { return scratch.data() + (size_t) index * (size_t) scratchCapacity; }
 
     CompressorParams params;
@@ -68,4 +74,5 @@ private:
     // Per-chunk working arrays, allocated by prepare(); longer blocks run in chunks of this size.
     std::vector<float> scratch;
     int scratchCapacity = 0;
+    const varnok::engine::EngineKernels* kernels = nullptr; // vector passes chosen for this CPU
 };
