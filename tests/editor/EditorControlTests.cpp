@@ -14,6 +14,9 @@ juce::KeyPress ctrl (int key, int extra = 0) { return juce::KeyPress (key, juce:
 
 struct PresetBarTest : EditorFixture
 {
+    // The first tick re-selects the current program; let it happen before the test steps.
+    PresetBarTest() { Access::tick (*editor); }
+
     juce::ComboBox& box() { return Access::presetBox (*editor); }
 
     void click (juce::Button& button)
@@ -29,7 +32,6 @@ struct PresetBarTest : EditorFixture
         for (auto* name : names)
             ASSERT_TRUE (processor.userPresets.saveCurrentAs (name));
         editor = std::make_unique<VarnokCompAudioProcessorEditor> (processor);
-        // The first tick re-selects the current program; let it happen before the test steps.
         Access::tick (*editor);
     }
 };

@@ -3,6 +3,8 @@
 
 #include "processor/engine/CompressorEngine.h"
 
+#include "support/TestSignals.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -12,16 +14,7 @@ using varnok::test::findDescription;
 
 namespace
 {
-juce::AudioBuffer<float> noise (int channels, int samples, float level, unsigned seed)
-{
-    std::mt19937 rng (seed);
-    std::uniform_real_distribution<float> dist (-level, level);
-    juce::AudioBuffer<float> buffer (channels, samples);
-    for (int c = 0; c < channels; ++c)
-        for (int i = 0; i < samples; ++i)
-            buffer.setSample (c, i, dist (rng));
-    return buffer;
-}
+using varnok::test::noise;
 
 juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
 {

@@ -1,5 +1,7 @@
 #include "processor/PluginProcessor.h"
 
+#include "support/TestSignals.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -14,16 +16,7 @@ void setValue (VarnokCompAudioProcessor& p, const char* id, float value)
     param->setValueNotifyingHost (param->convertTo0to1 (value));
 }
 
-juce::AudioBuffer<float> noise (int channels, int samples, float level, unsigned seed = 1)
-{
-    std::mt19937 rng (seed);
-    std::uniform_real_distribution<float> dist (-level, level);
-    juce::AudioBuffer<float> buffer (channels, samples);
-    for (int c = 0; c < channels; ++c)
-        for (int i = 0; i < samples; ++i)
-            buffer.setSample (c, i, dist (rng));
-    return buffer;
-}
+using varnok::test::noise;
 
 bool isFinite (const juce::AudioBuffer<float>& b)
 {

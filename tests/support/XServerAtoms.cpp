@@ -1,8 +1,7 @@
-// Some tests put the panel into a real window so that mouse input takes JUCE's own road (hit
-// testing, enter and exit, the component that took the press getting the release). On a bare
-// virtual X server without a window manager, JUCE only looks up the window-manager atoms
-// (WM_PROTOCOLS, WM_STATE, ...), never creates them, and the first window dies with BadAtom.
-// Interning them before JUCE connects avoids that.
+// JUCE names the window-manager protocols and states of a window with atoms that it only looks up,
+// never creates. A bare virtual X server without a window manager does not know them (WM_PROTOCOLS,
+// WM_STATE, ...), and the first real window then dies with BadAtom. Creating the atoms before JUCE
+// connects avoids that. Test executables that open real windows link this file.
 
 #include <dlfcn.h>
 
@@ -30,7 +29,7 @@ struct WindowManagerAtoms
         if (open == nullptr || intern == nullptr || sync == nullptr)
             return;
 
-        // Kept open for the whole run: the server forgets atoms once their last client has gone.
+        // Kept open for the whole run: the server forgets its atoms when its last client leaves.
         display = open (nullptr);
 
         if (display == nullptr)
