@@ -1,6 +1,7 @@
 #pragma once
 
 #include "processor/PluginProcessor.h"
+#include "tests/support/StateBlob.h"
 
 #include <cmath>
 #include <cstdio>
@@ -66,17 +67,8 @@ inline bool sameBytes (const juce::MemoryBlock& a, const juce::MemoryBlock& b)
     return a.getSize() == b.getSize() && (a.isEmpty() || std::memcmp (a.getData(), b.getData(), a.getSize()) == 0);
 }
 
-inline juce::MemoryBlock saveState (VarnokCompAudioProcessor& p)
-{
-    juce::MemoryBlock block;
-    p.getStateInformation (block);
-    return block;
-}
-
-inline void restoreState (VarnokCompAudioProcessor& p, const juce::MemoryBlock& block)
-{
-    p.setStateInformation (block.getData(), (int) block.getSize());
-}
+using varnok::test::restoreState;
+using varnok::test::saveState;
 
 // Every parameter holds a finite value inside its range.
 inline bool parametersAreUsable (VarnokCompAudioProcessor& p)

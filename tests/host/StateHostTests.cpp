@@ -6,6 +6,7 @@
 // JUCE's wrapper runs its own message thread here (the host lends it no run loop), so these
 // state calls reach the plug-in from a thread that is not its message thread, as in many hosts.
 #include "HostFixture.h"
+#include "support/StateBlob.h"
 
 #include <gtest/gtest.h>
 
@@ -67,20 +68,8 @@ juce::MemoryBlock wrapperBlock (const juce::MemoryBlock& component)
     return { juce::addBytesToPointer (component.getData(), start), component.getSize() - start };
 }
 
-juce::String blobText (const juce::MemoryBlock& blob)
-{
-    return blob.getSize() < 9 ? juce::String() : juce::String::fromUTF8 (static_cast<const char*> (blob.getData()) + 8, (int) blob.getSize() - 9);
-}
-
-juce::MemoryBlock makeBlob (const juce::String& text)
-{
-    juce::MemoryOutputStream out;
-    out.writeInt (0x21324356);
-    out.writeInt ((int) text.getNumBytesAsUTF8());
-    out.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
-    out.writeByte (0);
-    return out.getMemoryBlock();
-}
+using varnok::test::blobText;
+using varnok::test::makeBlob;
 
 juce::MemoryBlock joined (juce::MemoryBlock first, const juce::MemoryBlock& second)
 {

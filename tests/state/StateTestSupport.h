@@ -1,6 +1,7 @@
 #pragma once
 
 #include "processor/PluginProcessor.h"
+#include "tests/support/StateBlob.h"
 
 #include <gtest/gtest.h>
 
@@ -76,37 +77,6 @@ inline void flushParameterState (VarnokCompAudioProcessor& p) { juce::ignoreUnus
 
 inline int numUndoSteps (VarnokCompAudioProcessor& p) { return p.undoManager.getUndoDescriptions().size(); }
 
-inline juce::MemoryBlock saveState (VarnokCompAudioProcessor& p)
-{
-    juce::MemoryBlock block;
-    p.getStateInformation (block);
-    return block;
-}
-
-inline void restoreState (VarnokCompAudioProcessor& p, const juce::MemoryBlock& block)
-{
-    p.setStateInformation (block.getData(), (int) block.getSize());
-}
-
-// The blob's XML text, without the 8-byte header and the terminating 0.
-inline juce::String blobText (const juce::MemoryBlock& block)
-{
-    if (block.getSize() < 9)
-        return {};
-
-    return juce::String::fromUTF8 (static_cast<const char*> (block.getData()) + 8, (int) block.getSize() - 9);
-}
-
-// A blob as JUCE's binary XML wrapper lays it out: magic, length, text, 0.
-inline juce::MemoryBlock makeBlob (const juce::String& xmlText)
-{
-    juce::MemoryOutputStream out;
-    out.writeInt (0x21324356);
-    out.writeInt ((int) xmlText.getNumBytesAsUTF8());
-    out.write (xmlText.toRawUTF8(), xmlText.getNumBytesAsUTF8());
-    out.writeByte (0);
-    return out.getMemoryBlock();
-}
 
 inline juce::ValueTree stateTree (VarnokCompAudioProcessor& p)
 {
