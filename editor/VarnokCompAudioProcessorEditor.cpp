@@ -473,8 +473,9 @@ void VarnokCompAudioProcessorEditor::showPresetPanel()
 void VarnokCompAudioProcessorEditor::updateABButtons()
 {
     const auto slotA = processorRef.abSlot == 0;
-    abButtonA.setColour (juce::TextButton::buttonColourId, juce::Colour (slotA ? slotLiveColour : panelColour));
-    abButtonB.setColour (juce::TextButton::buttonColourId, juce::Colour (slotA ? panelColour : slotLiveColour));
+    // The live slot's button in the neutral accent, the other in the panel colour.
+    abButtonA.setColour (juce::TextButton::buttonColourId, juce::Colour (slotA ? colours::neutralAccent : colours::panel));
+    abButtonB.setColour (juce::TextButton::buttonColourId, juce::Colour (slotA ? colours::panel : colours::neutralAccent));
     abCopyButton.setButtonText (slotA ? "A>B" : "B>A");
 }
 

@@ -48,9 +48,6 @@ public:
         void paintButton (juce::Graphics& g, bool highlighted, bool down) override;
     };
 
-    static constexpr juce::uint32 slotLiveColour = 0xff9aa6b8;
-    static constexpr juce::uint32 panelColour = 0xff161b26;
-
 private:
     friend struct EditorTestAccess; // lets the tests reach the controls
 
