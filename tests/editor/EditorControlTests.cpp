@@ -19,10 +19,14 @@ struct PresetBarTest : EditorFixture
 
     juce::ComboBox& box() { return Access::presetBox (*editor); }
 
+    // The click and the combo box's change message are both delivered asynchronously; then the
+    // editor's tick catches up with the program the click chose, as its timer would, so that a
+    // late timer tick cannot change the selection under the next step.
     void click (juce::Button& button)
     {
         button.triggerClick();
-        pump(); // the click and the combo box's change message are both delivered asynchronously
+        pump();
+        Access::tick (*editor);
     }
 
     // Saves two user presets before the editor's combo box is filled.
