@@ -53,6 +53,14 @@ int readIntProperty (const juce::ValueTree& tree, const juce::Identifier& name)
 
     return (int) (negative ? -magnitude : magnitude);
 }
+
+// Makes a restored parameter tree the live one; parameters it does not list keep their values.
+void installParameterTree (juce::AudioProcessorValueTreeState& apvts, const juce::ValueTree& parameters)
+{
+    varnok::prepareParameterTree (apvts, parameters);
+    varnok::addUnlistedParameters (apvts, parameters);
+    apvts.replaceState (parameters);
+}
 } // namespace
 
 void VarnokCompAudioProcessor::getStateInformation (juce::MemoryBlock& destData)
@@ -91,11 +99,7 @@ void VarnokCompAudioProcessor::setStateInformation (const void* data, int sizeIn
 
         // A copy: the live tree must not keep the blob's root as its parent.
         if (const auto parameters = state.getChildWithName (parameterType).createCopy(); parameters.isValid())
-        {
-            varnok::prepareParameterTree (apvts, parameters);
-            varnok::addUnlistedParameters (apvts, parameters);
-            apvts.replaceState (parameters);
-        }
+            installParameterTree (apvts, parameters);
 
         currentProgram.store (juce::jlimit (0, juce::jmax (0, getNumPrograms() - 1), readIntProperty (state, currentProgramProperty)));
         abSlot.store (juce::jlimit (0, 1, readIntProperty (state, abSlotProperty)));
@@ -118,9 +122,7 @@ void VarnokCompAudioProcessor::setStateInformation (const void* data, int sizeIn
         // tag may differ in case; the live tree keeps its own type so that it saves and reloads.
         juce::ValueTree parameters (parameterType);
         parameters.copyPropertiesAndChildrenFrom (varnok::valueTreeFromXml (*xml), nullptr);
-        varnok::prepareParameterTree (apvts, parameters);
-        varnok::addUnlistedParameters (apvts, parameters);
-        apvts.replaceState (parameters);
+        installParameterTree (apvts, parameters);
 
         abInactive = apvts.copyState();
         currentProgram.store (0);
