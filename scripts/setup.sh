@@ -30,6 +30,8 @@ packages=(
     libxkbcommon-dev libxkbcommon-x11-dev libsqlite3-dev
     # GUI tests: virtual display and fonts (CJK for the Japanese texts)
     xvfb xauth fonts-dejavu-core fonts-noto-cjk
+    # key presses sent to real windows through the X server's test extension
+    libxtst-dev
     # fuzzers and sanitizers
     clang-14 libclang-rt-14-dev
 )
