@@ -130,6 +130,13 @@ setup: juce 8.0.6+ds-1 is gone from the index; using 8.0.6+ds-2 (verified by apt
 setup: juce 8.0.6+ds-1 is gone from the index; using 8.0.6+ds-2 (verified by apt against the signed index; orig tarball differs from the pinned one, accepted on that verification alone)" "$out"
     [ -f "$third/juce-8.0.6/CMakeLists.txt" ] || { echo "FAIL: later revision, new orig: no JUCE tree"; failures=$((failures + 1)); }
 
+    # A revision named by the variable and still in the index is taken as asked, not as a
+    # fallback.
+    rm -rf "$third/juce-8.0.6"
+    out=$(juce_pinned=8.0.6+ds-1; VARNOK_JUCE_REVISION=2 fetch_juce 2>&1) || failures=$((failures + 1))
+    check "revision asked for" "setup: fetching JUCE 8.0.6 sources
+setup: using juce 8.0.6+ds-2 as VARNOK_JUCE_REVISION asks (verified by apt against the signed index; orig tarball as pinned)" "$out"
+
     # The pinned revision still has to match its pinned checksums, and an upstream version the
     # index lacks stops the set-up; either way with one line and no tree.
     rm -rf "$third/juce-8.0.6"
