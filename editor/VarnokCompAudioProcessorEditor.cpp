@@ -498,13 +498,17 @@ bool VarnokCompAudioProcessorEditor::keyPressed (const juce::KeyPress& key)
     if (! mods.isCtrlDown())
         return false;
 
+    // With Ctrl held, X11 reports the letter as typed (lower case without Shift), other
+    // platforms in upper case: the letter counts, not its case.
     switch (key.getKeyCode())
     {
         case 'Z':
+        case 'z':
             undoOrRedo (mods.isShiftDown());
             return true;
 
         case 'Y':
+        case 'y':
             undoOrRedo (true);
             return true;
 

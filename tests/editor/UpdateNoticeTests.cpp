@@ -1,3 +1,4 @@
+#include "BrowserStub.h"
 #include "EditorTestSupport.h"
 
 #include "editor/WebLauncher.h"
@@ -154,5 +155,26 @@ TEST_F (NoticeFixture, UpdateOpensTheDownloadPageAndKeepsTheDialog)
 
     ASSERT_EQ (opened.size(), 2);
     EXPECT_EQ (opened[0], juce::String (varnok::identity::shopPageUrl)); // test mode links the shop page
+    EXPECT_EQ (Access::updateDialog (*editor), dialog);
+}
+
+TEST_F (NoticeFixture, UpdateButtonStartsTheBrowserOnTheResultsAddress)
+{
+    const edtest::BrowserStub browser;
+    auto editor = openEditor ("1.0.3");
+    auto* dialog = Access::updateDialog (*editor);
+    ASSERT_NE (dialog, nullptr);
+
+    juce::Button* update = nullptr;
+    for (auto* child : dialog->getChildren())
+        if (auto* button = dynamic_cast<juce::TextButton*> (child); button != nullptr && button->getButtonText().startsWith ("Update"))
+            update = button;
+
+    ASSERT_NE (update, nullptr);
+    update->triggerClick();
+    juce::MessageManager::getInstance()->runDispatchLoopUntil (50);
+
+    ASSERT_TRUE (browser.waitFor ("call"));
+    EXPECT_EQ (browser.arguments(), std::vector<std::string> { varnok::identity::shopPageUrl }); // test mode links the shop page
     EXPECT_EQ (Access::updateDialog (*editor), dialog);
 }

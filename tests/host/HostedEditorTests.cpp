@@ -1,6 +1,7 @@
 // The plug-in's editor opened by a host: in a real window under the X server, resized by the
 // host, and looked at on screen.
 #include "HostFixture.h"
+#include "XInput.h"
 #include "XScreenshot.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +130,81 @@ TEST (HostedEditorTest, OpensInAWindowResizesWithinItsLimitsAndLooksAsDesigned)
     EXPECT_TRUE (pumpUntil ([&] { return editor->getWidth() == 1898; }));
     pump (1000);
     expectDesignedLook (screenshotOf (*editor, "hosted-editor-1.3x"));
+
+    window.clearContentComponent();
+    editor.reset();
+    instance->releaseResources();
+}
+
+juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instance, const juce::String& name)
+{
+    for (auto* p : instance.getParameters())
+        if (p->getName (100) == name)
+            return p;
+
+    return nullptr;
+}
+
+// The undo shortcuts typed on the X server's keyboard into the plug-in's own window, as a person
+// types them: the host changes a parameter (the plug-in records it in its undo history), and
+// each key either takes it back, brings it again or leaves it alone.
+TEST (HostedEditorTest, UndoShortcutsTypedIntoTheWindow)
+{
+    auto instance = createHostedInstance();
+    ASSERT_NE (instance, nullptr);
+    instance->prepareToPlay (48000.0, 512);
+
+    std::unique_ptr<juce::AudioProcessorEditor> editor (instance->createEditorIfNeeded());
+    ASSERT_NE (editor, nullptr);
+    PluginWindow window (editor.get());
+    ASSERT_TRUE (pumpUntil ([&] { return editor->getWidth() == 1241; }));
+    pump (500);
+
+    auto* threshold = findParameter (*instance, "Threshold");
+    ASSERT_NE (threshold, nullptr);
+    const auto before = threshold->getValue();
+    const auto changed = before > 0.5f ? 0.2f : 0.8f;
+
+    // A click on bare canvas, left of the controls: the plug-in takes the keyboard focus there.
+    const auto scale = (float) editor->getWidth() / 1460.0f;
+    const auto spot = editor->getScreenPosition() + juce::Point<float> (4.0f, 300.0f).transformedBy (juce::AffineTransform::scale (scale)).roundToInt();
+    ASSERT_TRUE (varnok::test::clickAt (spot.x, spot.y));
+    pump (300);
+    const auto plugInWindow = varnok::test::windowAt (spot.x, spot.y);
+    EXPECT_NE (plugInWindow, 0u);
+    EXPECT_EQ (varnok::test::focusedWindow(), plugInWindow) << "the click did not give the plug-in the keyboard focus";
+
+    threshold->setValueNotifyingHost (changed);
+    pump (500); // the plug-in moves the new value into its state, and its undo history, on its timer
+
+    const auto reaches = [&] (float expected) { return pumpUntil ([&] { return std::abs (threshold->getValue() - expected) < 1.0e-4f; }); };
+
+    struct Step
+    {
+        const char* name;
+        const char* key;
+        varnok::test::KeyModifiers modifiers;
+        float expected;
+    };
+
+    const Step steps[] = {
+        { "Z", "z", {}, changed },
+        { "Shift+Z", "z", { false, true, false }, changed },
+        { "Ctrl+Z", "z", { true, false, false }, before },
+        { "Ctrl+Shift+Z", "z", { true, true, false }, changed },
+        { "Ctrl+Alt+Z", "z", { true, false, true }, before },
+        { "Ctrl+Y", "y", { true, false, false }, changed },
+        { "Ctrl+Z again", "z", { true, false, false }, before },
+        { "Ctrl+Shift+Y", "y", { true, true, false }, changed },
+        { "Y", "y", {}, changed },
+    };
+
+    for (const auto& step : steps)
+    {
+        ASSERT_TRUE (varnok::test::typeKey (step.key, step.modifiers)) << step.name;
+        pump (400); // a key that does nothing must have had its chance to do something
+        EXPECT_TRUE (reaches (step.expected)) << step.name << ": " << threshold->getValue() << " instead of " << step.expected;
+    }
 
     window.clearContentComponent();
     editor.reset();

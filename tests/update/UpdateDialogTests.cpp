@@ -1,6 +1,11 @@
 // The update dialog: layout at the sizes that matter, its texts, keys and actions, and renders with
 // the software renderer that are saved as PNGs for a look (VARNOK_UPDATE_ARTEFACT_DIR).
 
+#include "LoopbackHttpServer.h"
+
+#include "editor/BrowserStub.h"
+#include "editor/WebLauncher.h"
+#include "update/UpdateChecker.h"
 #include "update/VarnokUpdateDialog.h"
 
 #include <gtest/gtest.h>
@@ -261,6 +266,77 @@ TEST (UpdateDialogTest, EachButtonReachesItsOwnCallback)
     pumpMessages();
     EXPECT_EQ (counts.update, 2);
     EXPECT_EQ (counts.skip + counts.later, 2);
+}
+
+// A manifest from the network names a download address that a shell would run. Pressing "Update"
+// must start neither a shell nor the browser: the dialog's action is wired as the editor shell
+// wires it, and the address goes to the real launcher, with a stand-in xdg-open on PATH.
+TEST (UpdateDialogTest, UpdateWithAHostileManifestAddressStartsNothing)
+{
+    // The test runner simulates "no update" for every check; this one asks the server.
+    struct NoSimulatedResult
+    {
+        NoSimulatedResult()
+        {
+            if (const char* old = std::getenv ("VARNOK_UPDATE_TEST"))
+                previous = old;
+            ::unsetenv ("VARNOK_UPDATE_TEST");
+        }
+
+        ~NoSimulatedResult()
+        {
+            if (previous.isNotEmpty())
+                ::setenv ("VARNOK_UPDATE_TEST", previous.toRawUTF8(), 1);
+        }
+
+        juce::String previous;
+    } const noSimulatedResult;
+
+    const edtest::BrowserStub browser;
+    const auto marker = browser.file ("ran").getFullPathName();
+    const auto hostile = "https://example.com/$(touch " + marker + ")`touch " + marker + "`\"; touch " + marker + "; \"";
+
+    auto edition = std::make_unique<juce::DynamicObject>();
+    edition->setProperty ("version", "9.0.0");
+    edition->setProperty ("url", hostile);
+    edition->setProperty ("notes", "Important fixes");
+    auto product = std::make_unique<juce::DynamicObject>();
+    product->setProperty ("free", juce::var (edition.release()));
+    auto root = std::make_unique<juce::DynamicObject>();
+    root->setProperty ("schema", 2);
+    root->setProperty ("comp", juce::var (product.release()));
+
+    LoopbackHttpServer server;
+    ASSERT_TRUE (server.isListening());
+    server.setRoute ("/manifest.json", LoopbackHttpServer::text (juce::JSON::toString (juce::var (root.release()))));
+
+    UpdateChecker checker (server.urlFor ("/manifest.json"));
+    checker.start();
+
+    for (int i = 0; i < 300 && ! checker.getResult().available; ++i)
+        juce::Thread::sleep (50);
+
+    const auto info = checker.getResult();
+    ASSERT_TRUE (info.available);
+    ASSERT_EQ (info.url, hostile);
+
+    VarnokUpdateDialog dialog;
+    dialog.setSize (900, 500);
+    dialog.setContent ("VARNOK COMP Free", "1.0.2", info.version, info.notes);
+    dialog.onUpdate = [url = info.url]
+    {
+        if (url.isNotEmpty())
+            varnok::openWebPage (juce::URL (url));
+    };
+
+    DialogParts parts (dialog);
+    ASSERT_TRUE (parts.complete());
+    parts.update->triggerClick();
+    pumpMessages();
+
+    juce::Thread::sleep (1000); // time for a shell or browser started in the background to act
+    EXPECT_FALSE (browser.wasStarted());
+    EXPECT_FALSE (juce::File (marker).exists());
 }
 
 TEST (UpdateDialogTest, UnsetCallbacksDoNothing)
