@@ -3,6 +3,7 @@
 
 #include "processor/engine/CompressorEngine.h"
 
+#include "support/StateBlob.h"
 #include "support/TestSignals.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,45 @@ juce::AudioProcessorParameter* findParameter (juce::AudioPluginInstance& instanc
         if (p->getName (100) == name)
             return p;
     return nullptr;
+}
+
+bool sameBits (const juce::AudioBuffer<float>& a, const juce::AudioBuffer<float>& b)
+{
+    if (a.getNumChannels() != b.getNumChannels() || a.getNumSamples() != b.getNumSamples())
+        return false;
+
+    for (int c = 0; c < a.getNumChannels(); ++c)
+        if (std::memcmp (a.getReadPointer (c), b.getReadPointer (c), sizeof (float) * (size_t) a.getNumSamples()) != 0)
+            return false;
+
+    return true;
+}
+
+// The program number the plug-in itself holds, read from the component state it saves (the
+// host's own getCurrentProgram only reads back the host's value of the "Program" parameter).
+int pluginsCurrentProgram (juce::AudioPluginInstance& instance)
+{
+    juce::MemoryBlock hostState, component;
+    instance.getStateInformation (hostState);
+
+    if (auto xml = juce::AudioProcessor::getXmlFromBinary (hostState.getData(), (int) hostState.getSize()))
+        if (auto* child = xml->getChildByName ("IComponent"))
+            component.fromBase64Encoding (child->getAllSubText());
+
+    if (auto state = juce::parseXML (varnok::test::blobText (component).upToFirstOccurrenceOf ("</VarnokState>", true, false)))
+        return state->getIntAttribute ("currentProgram", -1);
+
+    return -1;
+}
+
+// Runs the host's message loop until the condition holds, for at most two seconds.
+template <typename Condition>
+bool waitUntil (Condition condition)
+{
+    for (int attempt = 0; attempt < 100 && ! condition(); ++attempt)
+        juce::MessageManager::getInstance()->runDispatchLoopUntil (20);
+
+    return condition();
 }
 } // namespace
 
@@ -169,4 +209,125 @@ TEST (HostedPluginTest, AudioEqualsTheEngineForTheSameSettings)
 
     EXPECT_LT (engine.meterGainReductionDb.load(), -3.0f); // it really compressed
     instance->releaseResources();
+}
+
+// The wrapper's own bypass, the one a host's bypass button drives: while it is on the wrapper
+// calls JUCE's bypassed processing instead of ours, so the audio passes untouched and the engine
+// does not run. (That the meters then keep their last values cannot be seen from a host; the
+// processor tests check it.)
+TEST (HostedPluginTest, TheWrappersBypassPassesTheSignalUntouchedAndTheEngineWaits)
+{
+    auto instance = createHostedInstance();
+    ASSERT_NE (instance, nullptr);
+
+    // Two parameters are named "Bypass": ours and the wrapper's. The wrapper's carries the VST3
+    // bypass flag (so the host reports it as its bypass) and the wrapper's ID 'byps'.
+    auto* hostBypass = instance->getBypassParameter();
+    auto* ownBypass = instance->getParameters()[7];
+    ASSERT_NE (hostBypass, nullptr);
+    ASSERT_NE (hostBypass, ownBypass);
+    EXPECT_EQ (ownBypass->getName (100), "Bypass");
+    EXPECT_EQ (hostBypass->getName (100), "Bypass");
+    auto* hosted = dynamic_cast<juce::HostedAudioProcessorParameter*> (hostBypass);
+    ASSERT_NE (hosted, nullptr);
+    EXPECT_EQ (hosted->getParameterID(), juce::String ((juce::uint32) 0x62797073));
+
+    findParameter (*instance, "Threshold")->setValueNotifyingHost (0.5f); // -30 dB
+    instance->prepareToPlay (48000.0, 512);
+
+    CompressorParams settings;
+    settings.thresholdDb = -30.0f;
+    CompressorEngine engine;
+    engine.setParameters (settings);
+    engine.prepare (48000.0, 512);
+    engine.setParameters (settings);
+
+    juce::MidiBuffer midi;
+    auto compressed = [&] (unsigned seed)
+    {
+        auto buffer = noise (2, 512, 0.9f, seed);
+        auto expected = buffer;
+        instance->processBlock (buffer, midi);
+        engine.setParameters (settings);
+        engine.process (expected, nullptr);
+
+        for (int c = 0; c < 2; ++c)
+            for (int i = 0; i < 512; ++i)
+                if (std::abs (buffer.getSample (c, i) - expected.getSample (c, i)) > 1.0e-6f)
+                    return false;
+        return true;
+    };
+
+    for (unsigned block = 0; block < 10; ++block)
+        ASSERT_TRUE (compressed (block)) << "block " << block;
+    ASSERT_LT (engine.meterGainReductionDb.load(), -3.0f);
+
+    hostBypass->setValueNotifyingHost (1.0f);
+
+    for (unsigned block = 10; block < 20; ++block)
+    {
+        auto buffer = noise (2, 512, 0.9f, block);
+        const auto input = buffer;
+        instance->processBlock (buffer, midi);
+        ASSERT_TRUE (sameBits (buffer, input)) << "block " << block;
+    }
+
+    EXPECT_EQ (ownBypass->getValue(), 0.0f);
+
+    // Off again: the plug-in carries on from where it stopped, as the engine does that never saw
+    // the bypassed blocks.
+    hostBypass->setValueNotifyingHost (0.0f);
+
+    for (unsigned block = 20; block < 30; ++block)
+        ASSERT_TRUE (compressed (block)) << "block " << block;
+
+    instance->releaseResources();
+}
+
+// The wrapper's "Program" parameter, as a host sets it from its program list or automation.
+TEST (HostedPluginTest, TheProgramParameterSelectsTheFactoryProgram)
+{
+    auto instance = createHostedInstance();
+    ASSERT_NE (instance, nullptr);
+    auto* program = findParameter (*instance, "Program");
+    ASSERT_NE (program, nullptr);
+    ASSERT_EQ (program->getNumSteps(), 14);
+
+    // A value no program sets stays as the host left it.
+    auto* inputGain = findParameter (*instance, "Input Gain");
+    inputGain->setValueNotifyingHost (0.75f);
+    const auto inputGainText = inputGain->getCurrentValueAsText();
+
+    struct Row
+    {
+        int number;
+        float thresh, ratio, attack, release, makeup;
+    };
+
+    const Row rows[] = {
+        { 12, -16, 2, 30, 300, 1.5f }, { 3, -18, 8, 1, 80, 5 },   { 7, -24, 3, 40, 400, 5 },
+        { 13, -20, 2, 30, 300, 2 },    { 1, -20, 3, 15, 180, 3 }, { 0, -18, 4, 10, 150, 0 },
+    };
+
+    // The number at the start of a parameter's text as the host shows it ("-16.0 dB", "2.00:1").
+    auto shown = [&] (const char* name) { return findParameter (*instance, name)->getCurrentValueAsText().getFloatValue(); };
+
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE (row.number);
+        program->setValueNotifyingHost ((float) row.number / 13.0f);
+
+        const auto arrived = [&] { return std::abs (shown ("Release") - row.release) < 0.05f && std::abs (shown ("Threshold") - row.thresh) < 0.05f; };
+        EXPECT_TRUE (waitUntil (arrived));
+
+        EXPECT_NEAR (shown ("Threshold"), row.thresh, 0.05f);
+        EXPECT_NEAR (shown ("Ratio"), row.ratio, 0.005f);
+        EXPECT_NEAR (shown ("Attack"), row.attack, 0.05f);
+        EXPECT_NEAR (shown ("Release"), row.release, 0.05f);
+        EXPECT_NEAR (shown ("Makeup"), row.makeup, 0.05f);
+        EXPECT_EQ (inputGain->getCurrentValueAsText(), inputGainText);
+
+        EXPECT_EQ (pluginsCurrentProgram (*instance), row.number);
+        EXPECT_EQ (instance->getCurrentProgram(), row.number);
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <random>
 
 namespace
@@ -221,6 +222,53 @@ TEST (ProcessorTest, OwnBypassRunsOnlyTheDelayLine)
     setValue (p.processor, "bypass", 0.0f);
     p.run (buffer);
     EXPECT_FLOAT_EQ (p.processor.engine.getParameters().thresholdDb, -50.0f);
+}
+
+// While the host holds the wrapper's own bypass on, JUCE's VST3 wrapper calls processBlockBypassed
+// instead of processBlock. A host cannot read the meters, so this is checked on the processor (the
+// host tests check the audio through the loaded bundle): the signal passes untouched, the peaks
+// and the gain reduction keep the last processed block's values, and the engine does not run.
+TEST (ProcessorTest, HostBypassPassesTheSignalAndFreezesTheMeters)
+{
+    Prepared p, reference;
+    setValue (p.processor, "thresh", -30.0f);
+    setValue (reference.processor, "thresh", -30.0f);
+
+    auto loud = noise (2, 512, 0.9f);
+    auto loudAgain = loud;
+    p.run (loud);
+    reference.run (loudAgain);
+
+    const float peaks[] = { p.processor.getPeak (Stage::input, 0), p.processor.getPeak (Stage::input, 1),
+                            p.processor.getPeak (Stage::output, 0), p.processor.getPeak (Stage::output, 1) };
+    const auto reduction = p.processor.engine.meterGainReductionDb.load();
+    ASSERT_LT (reduction, -3.0f);
+
+    for (unsigned block = 0; block < 4; ++block)
+    {
+        auto buffer = noise (2, 512, 0.2f, 10 + block); // quieter: measured peaks would differ
+        const auto input = buffer;
+        juce::MidiBuffer midi;
+        p.processor.processBlockBypassed (buffer, midi);
+
+        for (int c = 0; c < 2; ++c)
+            ASSERT_EQ (std::memcmp (buffer.getReadPointer (c), input.getReadPointer (c), sizeof (float) * 512), 0) << block;
+
+        EXPECT_EQ (p.processor.getPeak (Stage::input, 0), peaks[0]);
+        EXPECT_EQ (p.processor.getPeak (Stage::input, 1), peaks[1]);
+        EXPECT_EQ (p.processor.getPeak (Stage::output, 0), peaks[2]);
+        EXPECT_EQ (p.processor.getPeak (Stage::output, 1), peaks[3]);
+        EXPECT_EQ (p.processor.engine.meterGainReductionDb.load(), reduction);
+    }
+
+    // The next processed block sounds as if the bypassed ones had never come.
+    auto next = noise (2, 512, 0.9f, 99);
+    auto expected = next;
+    p.run (next);
+    reference.run (expected);
+
+    for (int c = 0; c < 2; ++c)
+        EXPECT_EQ (std::memcmp (next.getReadPointer (c), expected.getReadPointer (c), sizeof (float) * 512), 0) << c;
 }
 
 TEST (ProcessorTest, LatencyIsZeroAtEveryRateAndNeverReported)

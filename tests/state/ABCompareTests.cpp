@@ -19,6 +19,22 @@ protected:
     // The flush the parameter state's timer makes between two clicks.
     void flushNow() { flushParameterState (processor); }
 
+    // Runs the message loop until the parameter state's own timer has written the value into the
+    // live tree (its period grows up to 500 ms while idle). The tree is read as it is, without the
+    // flush that copyState would make.
+    bool waitForTimerFlush (const juce::String& id, float plainValue)
+    {
+        for (int attempt = 0; attempt < 40; ++attempt)
+        {
+            if (std::abs (valueIn (processor.apvts.state, id) - plainValue) < 1.0e-3f)
+                return true;
+
+            pumpMessages (50);
+        }
+
+        return false;
+    }
+
     ScopedFreshHome home;
     VarnokCompAudioProcessor processor;
 };
@@ -169,12 +185,28 @@ TEST_F (ABCompareTest, PresetLoadsAndProgramsLeaveTheSlotsAlone)
     setValue (processor, "thresh", -20.0f);
     flushNow();
 
-    // A factory program writes the live values and leaves the history as it was.
-    const auto steps = numUndoSteps (processor);
-    processor.setCurrentProgram (11);
+    // A factory program opens no undo step. Its values reach the tree when the parameter state's
+    // timer flushes them, through the undo manager, so they join the step that is open: the toggle.
+    const auto undoSteps = [this] { return processor.undoManager.getUndoDescriptions().joinIntoString (" | ").toStdString(); };
+    const auto history = undoSteps();
+    processor.setCurrentProgram (11); // "Pad Smooth": -26 dB, 2:1, 50 ms, 450 ms, +2 dB
+    EXPECT_NEAR (valueIn (processor.apvts.state, "release"), 150.0f, 1.0e-3f) << "the tree already holds the program";
+    ASSERT_TRUE (waitForTimerFlush ("release", 450.0f));
+    EXPECT_EQ (undoSteps(), history);
     EXPECT_EQ (processor.abSlot.load(), 1);
     EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "thresh"), -36.0f);
-    EXPECT_EQ (numUndoSteps (processor), steps);
+
+    // Undoing that step takes the program's values back with the toggle: slot B goes into the
+    // snapshot as it was before the program. Redoing it brings both again.
+    ASSERT_TRUE (processor.undoManager.undo());
+    EXPECT_EQ (processor.abSlot.load(), 0);
+    EXPECT_NEAR (valueIn (snapshotOf (processor), "release"), 150.0f, 1.0e-3f);
+    ASSERT_TRUE (processor.undoManager.redo());
+    EXPECT_EQ (processor.abSlot.load(), 1);
+    EXPECT_NEAR (valueOf (processor, "release"), 450.0f, 1.0e-3f);
+    EXPECT_FLOAT_EQ (valueOf (processor, "thresh"), -26.0f);
+    EXPECT_FLOAT_EQ (valueIn (snapshotOf (processor), "thresh"), -36.0f);
+    EXPECT_EQ (undoSteps(), history);
 
     // A user preset replaces the live values and clears the history, "A/B" steps included.
     processor.userPresets.loadPreset ("Loud");

@@ -5,6 +5,9 @@
 
 #include <csignal>
 #include <fcntl.h>
+#include <map>
+#include <memory>
+#include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -383,10 +386,10 @@ TEST_F (UserPresetStoreTest, FactoryAccessors)
 }
 
 //==============================================================================
-// Writes that fail. The tests run as root in CI, where permission bits stop nothing, so the
-// failures are made by other means: a file where the folder should be, a file-size limit that
-// cuts the write short as a nearly full disk does, and no free file descriptor for the
-// temporary file.
+// Writes that fail. CI runs the tests as root, where permission bits stop nothing, so each cause
+// here is one that stops root as well, at a different step of the write: the folder, opening the
+// temporary file, writing it (a file-size limit cuts the write short or refuses it, as a full or
+// nearly full disk does), and putting it in the target's place.
 namespace
 {
 struct ScopedResourceLimit
@@ -415,80 +418,139 @@ juce::StringArray strayFiles (const juce::File& folder)
             names.add (f.getFileName());
     return names;
 }
+
+// Everything below a folder: each path (folders end in '/') with the file's bytes.
+std::map<std::string, std::string> contentsOf (const juce::File& folder)
+{
+    std::map<std::string, std::string> entries;
+
+    for (const auto& f : folder.findChildFiles (juce::File::findFilesAndDirectories, true, "*", juce::File::FollowSymlinks::no))
+    {
+        juce::MemoryBlock bytes;
+        if (f.existsAsFile())
+            f.loadFileAsData (bytes);
+        entries[(f.getRelativePathFrom (folder) + (f.isDirectory() ? "/" : "")).toStdString()] =
+            std::string (static_cast<const char*> (bytes.getData()), bytes.getSize());
+    }
+
+    return entries;
+}
+
+struct WriteFailure
+{
+    const char* cause;
+
+    // Changes made to the preset folder before the attempt (and taken back after it), or null.
+    void (*block) (const juce::File& presetFolder);
+    void (*unblock) (const juce::File& presetFolder);
+
+    // A process limit held during the attempt only, or null.
+    std::unique_ptr<ScopedResourceLimit> (*limit)();
+};
+
+const juce::String aside (" (put aside)");
+
+const WriteFailure writeFailures[] = {
+    { "a file where the preset folder should be",
+      [] (const juce::File& folder)
+      {
+          ASSERT_TRUE (folder.moveFileTo (folder.getSiblingFile (folder.getFileName() + aside)));
+          ASSERT_TRUE (folder.replaceWithText ("a file, not a folder"));
+      },
+      [] (const juce::File& folder)
+      {
+          ASSERT_TRUE (folder.deleteFile());
+          ASSERT_TRUE (folder.getSiblingFile (folder.getFileName() + aside).moveFileTo (folder));
+      },
+      nullptr },
+    { "a folder where the preset file should be (the temporary file cannot replace it)",
+      [] (const juce::File& folder)
+      {
+          const auto file = folder.getChildFile ("UserPresets.xml");
+          ASSERT_TRUE (file.moveFileTo (folder.getChildFile ("UserPresets.xml" + aside)));
+          ASSERT_TRUE (file.createDirectory().wasOk());
+          ASSERT_TRUE (file.getChildFile ("inside").replaceWithText ("kept"));
+      },
+      [] (const juce::File& folder)
+      {
+          const auto file = folder.getChildFile ("UserPresets.xml");
+          ASSERT_TRUE (file.deleteRecursively());
+          ASSERT_TRUE (folder.getChildFile ("UserPresets.xml" + aside).moveFileTo (file));
+      },
+      nullptr },
+    { "no free file descriptor for the temporary file", nullptr, nullptr,
+      []
+      {
+          // Every descriptor below the lowest free one is taken, so no new file can be opened.
+          const int lowestFree = fcntl (0, F_DUPFD, 0);
+          EXPECT_GE (lowestFree, 0);
+          close (lowestFree);
+          return std::make_unique<ScopedResourceLimit> (RLIMIT_NOFILE, (rlim_t) juce::jmax (0, lowestFree));
+      } },
+    { "no room for a single byte", nullptr, nullptr, [] { return std::make_unique<ScopedResourceLimit> (RLIMIT_FSIZE, (rlim_t) 0); } },
+    { "room for the first 20 bytes only (a short write)", nullptr, nullptr,
+      [] { return std::make_unique<ScopedResourceLimit> (RLIMIT_FSIZE, (rlim_t) 20); } },
+};
 } // namespace
 
-TEST_F (UserPresetStoreTest, AFolderThatCannotBeCreatedFailsTheSave)
+// Each cause on a save and on a delete, once a first save has made the file: the call returns
+// false, nothing under the settings folder changes (the previous file stays byte for byte, no
+// temporary file is left), the change stays in memory, and once the cause is gone the next save
+// writes it.
+TEST_F (UserPresetStoreTest, AWriteThatFailsReportsItAndLeavesTheFilesAsTheyWere)
 {
-    ASSERT_TRUE (home.folder().getChildFile (".config").createDirectory().wasOk());
-    ASSERT_TRUE (home.folder().getChildFile (".config/Olmet").replaceWithText ("a file, not a folder"));
-
-    VarnokCompAudioProcessor processor;
-    EXPECT_FALSE (processor.userPresets.saveCurrentAs ("Lost?"));
-    EXPECT_EQ (processor.userPresets.getPresetNames(), juce::StringArray ("Lost?")); // kept in memory
-    EXPECT_EQ (home.folder().getChildFile (".config/Olmet").loadFileAsString(), "a file, not a folder");
-}
-
-TEST_F (UserPresetStoreTest, AWriteCutShortLeavesThePreviousFile)
-{
-    VarnokCompAudioProcessor processor;
-    ASSERT_TRUE (processor.userPresets.saveCurrentAs ("First"));
-    const auto before = fileBytes (presetFile());
-
+    // Past the file-size limit write() fails with EFBIG instead of the signal killing the process.
+    struct IgnoredSignal
     {
-        // A file-size limit below the new file's size: write() stores part of it and reports
-        // the short count, as on a nearly full disk (then EFBIG, which SIGXFSZ must not kill).
-        const auto previousHandler = std::signal (SIGXFSZ, SIG_IGN);
-        const ScopedResourceLimit limit (RLIMIT_FSIZE, (rlim_t) before.getSize() + 100);
-        ASSERT_TRUE (limit.active);
-        EXPECT_FALSE (processor.userPresets.saveCurrentAs ("Second"));
-        std::signal (SIGXFSZ, previousHandler);
-    }
+        IgnoredSignal() : previous (std::signal (SIGXFSZ, SIG_IGN)) {}
+        ~IgnoredSignal() { std::signal (SIGXFSZ, previous); }
+        void (*previous) (int);
+    } ignoreFileSizeSignal;
 
-    EXPECT_EQ (fileBytes (presetFile()), before);
-    EXPECT_TRUE (strayFiles (presetFile().getParentDirectory()).isEmpty()) << strayFiles (presetFile().getParentDirectory()).joinIntoString (", ");
+    const auto settings = home.folder().getChildFile (".config");
 
-    // With room again the next save writes both.
-    ASSERT_TRUE (processor.userPresets.saveCurrentAs ("Third"));
-    VarnokCompAudioProcessor reread;
-    EXPECT_EQ (reread.userPresets.getPresetNames(), juce::StringArray ({ "First", "Second", "Third" }));
-}
-
-TEST_F (UserPresetStoreTest, NoFileDescriptorForTheTemporaryFileFailsTheSave)
-{
-    VarnokCompAudioProcessor processor;
-    ASSERT_TRUE (processor.userPresets.saveCurrentAs ("First"));
-    const auto before = fileBytes (presetFile());
-
+    for (const auto& failure : writeFailures)
     {
-        // Every descriptor below the lowest free one is taken, so no new file can be opened.
-        const auto lowestFree = (rlim_t) fcntl (0, F_DUPFD, 0);
-        ASSERT_GE ((int) lowestFree, 0);
-        close ((int) lowestFree);
+        for (const bool deleting : { false, true })
+        {
+            SCOPED_TRACE (juce::String (failure.cause) + (deleting ? ", deleting" : ", saving"));
+            settings.deleteRecursively();
 
-        const ScopedResourceLimit limit (RLIMIT_NOFILE, lowestFree);
-        ASSERT_TRUE (limit.active);
-        EXPECT_FALSE (processor.userPresets.saveCurrentAs ("Second"));
+            VarnokCompAudioProcessor processor;
+            auto& store = processor.userPresets;
+            ASSERT_TRUE (store.saveCurrentAs ("First"));
+            const auto folder = presetFile().getParentDirectory();
+
+            if (failure.block != nullptr)
+                failure.block (folder);
+            ASSERT_FALSE (HasFatalFailure());
+
+            const auto before = contentsOf (settings);
+            bool written = true;
+
+            {
+                const auto limit = failure.limit != nullptr ? failure.limit() : nullptr;
+                ASSERT_TRUE (failure.limit == nullptr || limit->active);
+                written = deleting ? store.deletePreset ("First") : store.saveCurrentAs ("Second");
+            }
+
+            EXPECT_FALSE (written);
+            EXPECT_EQ (contentsOf (settings), before);
+
+            if (failure.unblock != nullptr)
+                failure.unblock (folder);
+            ASSERT_FALSE (HasFatalFailure());
+
+            auto expected = deleting ? juce::StringArray() : juce::StringArray ({ "First", "Second" });
+            EXPECT_EQ (store.getPresetNames(), expected);
+
+            ASSERT_TRUE (store.saveCurrentAs ("Later"));
+            expected.add ("Later");
+            VarnokCompAudioProcessor reread;
+            EXPECT_EQ (reread.userPresets.getPresetNames(), expected);
+            EXPECT_TRUE (strayFiles (folder).isEmpty()) << strayFiles (folder).joinIntoString (", ");
+        }
     }
-
-    EXPECT_EQ (fileBytes (presetFile()), before);
-    EXPECT_TRUE (strayFiles (presetFile().getParentDirectory()).isEmpty());
-}
-
-TEST_F (UserPresetStoreTest, AReadOnlyFolderFailsTheSaveWhenPermissionsApply)
-{
-    if (geteuid() == 0)
-        GTEST_SKIP() << "running as root: permission bits do not stop writes";
-
-    VarnokCompAudioProcessor processor;
-    ASSERT_TRUE (processor.userPresets.saveCurrentAs ("First"));
-    const auto before = fileBytes (presetFile());
-    const auto folder = presetFile().getParentDirectory();
-    ASSERT_EQ (chmod (folder.getFullPathName().toRawUTF8(), 0555), 0);
-
-    EXPECT_FALSE (processor.userPresets.saveCurrentAs ("Second"));
-    chmod (folder.getFullPathName().toRawUTF8(), 0755);
-    EXPECT_EQ (fileBytes (presetFile()), before);
-    EXPECT_TRUE (strayFiles (folder).isEmpty());
 }
 
 TEST_F (UserPresetStoreTest, TheFileIsReplacedWholeNeverRewrittenInPlace)
@@ -518,50 +580,4 @@ TEST_F (UserPresetStoreTest, TheFileIsReplacedWholeNeverRewrittenInPlace)
     EXPECT_NE (newInfo.st_ino, oldInfo.st_ino);
     EXPECT_TRUE (strayFiles (presetFile().getParentDirectory()).isEmpty());
     EXPECT_TRUE (presetFile().loadFileAsString().contains ("name=\"Second\""));
-}
-
-// A real full file system. Needs a small one of its own, which a test cannot make without
-// privileges: run with VARNOK_FULL_DISK_DIR naming an empty folder on, say, a 1 MiB tmpfs.
-TEST_F (UserPresetStoreTest, AWriteOnAFullDiskLeavesThePreviousFile)
-{
-    const auto disk = juce::SystemStats::getEnvironmentVariable ("VARNOK_FULL_DISK_DIR", {});
-
-    if (disk.isEmpty())
-        GTEST_SKIP() << "set VARNOK_FULL_DISK_DIR to an empty folder on a small file system to run this";
-
-    const juce::File root (disk);
-    const auto diskHome = root.getChildFile ("home");
-    ASSERT_TRUE (diskHome.createDirectory().wasOk());
-    setenv ("HOME", diskHome.getFullPathName().toRawUTF8(), 1);
-
-    {
-        VarnokCompAudioProcessor processor;
-        for (int i = 0; i < 12; ++i)
-            ASSERT_TRUE (processor.userPresets.saveCurrentAs ("Preset " + juce::String (i)));
-
-        const auto before = fileBytes (presetFile());
-        ASSERT_GT (before.getSize(), 4096u);
-
-        // Fill the file system, then free one page: room for part of the next file only.
-        const auto filler = root.getChildFile ("filler");
-        {
-            juce::FileOutputStream out (filler, 0);
-            juce::MemoryBlock chunk (4096, true);
-            while (out.write (chunk.getData(), chunk.getSize())) {}
-        }
-
-        EXPECT_FALSE (processor.userPresets.saveCurrentAs ("No room at all"));
-        EXPECT_EQ (fileBytes (presetFile()), before);
-
-        ASSERT_EQ (truncate (filler.getFullPathName().toRawUTF8(), filler.getSize() - 4096), 0);
-        EXPECT_FALSE (processor.userPresets.saveCurrentAs ("Room for a part"));
-        EXPECT_EQ (fileBytes (presetFile()), before);
-        EXPECT_TRUE (strayFiles (presetFile().getParentDirectory()).isEmpty());
-
-        filler.deleteFile();
-        EXPECT_TRUE (processor.userPresets.saveCurrentAs ("Room again"));
-    }
-
-    diskHome.deleteRecursively();
-    setenv ("HOME", home.folder().getFullPathName().toRawUTF8(), 1);
 }
