@@ -9,5 +9,8 @@ struct BilingualText
     const char* english;
 };
 
+namespace varnok
+{
 // "English（Japanese）", with no blank in between; the parentheses stay when a part is empty.
 juce::String joinBilingual (const BilingualText& text);
+} // namespace varnok

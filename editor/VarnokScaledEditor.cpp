@@ -267,7 +267,7 @@ void VarnokScaledEditor::mouseDown (const juce::MouseEvent& e)
 juce::PopupMenu VarnokScaledEditor::createContextMenu (bool updateCheckOff)
 {
     juce::PopupMenu menu;
-    menu.addItem (contextMenuItemId, joinBilingual (checkForUpdatesText), true, ! updateCheckOff);
+    menu.addItem (contextMenuItemId, varnok::joinBilingual (checkForUpdatesText), true, ! updateCheckOff);
     return menu;
 }
 

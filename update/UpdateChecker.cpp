@@ -42,6 +42,8 @@ int32_t readVersionPart (const juce::String& token)
 } // namespace
 
 //==============================================================================
+namespace varnok
+{
 std::array<int32_t, 3> splitVersion (const juce::String& text)
 {
     juce::StringArray tokens;
@@ -120,6 +122,7 @@ juce::MemoryBlock readBodyWithLimit (juce::InputStream& source, const std::funct
 
     return body.getMemoryBlock();
 }
+} // namespace varnok
 
 //==============================================================================
 UpdateChecker::UpdateChecker (juce::String address)
@@ -156,7 +159,7 @@ void UpdateChecker::start()
         const auto notes = juce::SystemStats::getEnvironmentVariable ("VARNOK_UPDATE_TEST_NOTES", defaultTestNotes());
 
         const juce::ScopedLock sl (resultLock);
-        result.available = versionIsNewer (testVersion, varnok::identity::version);
+        result.available = varnok::versionIsNewer (testVersion, varnok::identity::version);
         result.version = testVersion;
         result.url = varnok::identity::shopPageUrl;
         result.notes = notes;
@@ -197,7 +200,7 @@ void UpdateChecker::run()
     juce::MemoryBlock body;
 
     if (ok)
-        body = readBodyWithLimit (*web, [this] { return threadShouldExit(); });
+        body = varnok::readBodyWithLimit (*web, [this] { return threadShouldExit(); });
 
     {
         const juce::ScopedLock sl (streamLock);
@@ -212,7 +215,7 @@ void UpdateChecker::run()
     if (text.isEmpty())
         return;
 
-    const auto info = parseManifest (text, productKey, varnok::identity::version);
+    const auto info = varnok::parseManifest (text, productKey, varnok::identity::version);
 
     if (info.available)
     {

@@ -19,6 +19,8 @@ struct UpdateInfo
     juce::String notes;
 };
 
+namespace varnok
+{
 // Reads this product's "free" entry from an update manifest and returns it when it names a
 // version newer than currentVersion; anything unreadable or not newer gives an empty UpdateInfo.
 UpdateInfo parseManifest (const juce::String& json, const juce::String& productKey, const juce::String& currentVersion);
@@ -34,6 +36,7 @@ bool versionIsNewer (const juce::String& candidate, const juce::String& current)
 // exhausted or a read returns nothing, or when shouldStop says so. Reads at most readChunkBytes
 // at a time, so the result never exceeds maxBodyBytes - 1 + readChunkBytes bytes.
 juce::MemoryBlock readBodyWithLimit (juce::InputStream& stream, const std::function<bool()>& shouldStop);
+} // namespace varnok
 
 // Checks the update manifest once, on a background thread, and keeps a newer version for the
 // editor to pick up through getResult(). "VARNOK_UPDATE_TEST" (and "VARNOK_UPDATE_TEST_NOTES")

@@ -60,8 +60,8 @@ VarnokUpdateDialog::VarnokUpdateDialog()
     styleLabel (versionLabel, 13.0f, false, dimTextColour);
     styleLabel (changeLogLabel, 12.0f, true, dimTextColour);
 
-    titleLabel.setText (joinBilingual (titleText), juce::dontSendNotification);
-    changeLogLabel.setText (joinBilingual (changeLogText), juce::dontSendNotification);
+    titleLabel.setText (varnok::joinBilingual (titleText), juce::dontSendNotification);
+    changeLogLabel.setText (varnok::joinBilingual (changeLogText), juce::dontSendNotification);
 
     notesEditor.setMultiLine (true, true);
     notesEditor.setReadOnly (true);
@@ -75,9 +75,9 @@ VarnokUpdateDialog::VarnokUpdateDialog()
     notesEditor.setColour (juce::TextEditor::textColourId, brightTextColour);
     addAndMakeVisible (notesEditor);
 
-    styleButton (updateButton, joinBilingual (updateText), updateButtonColour);
-    styleButton (skipButton, joinBilingual (skipText), quietButtonColour);
-    styleButton (laterButton, joinBilingual (laterText), quietButtonColour);
+    styleButton (updateButton, varnok::joinBilingual (updateText), updateButtonColour);
+    styleButton (skipButton, varnok::joinBilingual (skipText), quietButtonColour);
+    styleButton (laterButton, varnok::joinBilingual (laterText), quietButtonColour);
 
     // Nothing of the dialog is touched after a callback: the owner may have deleted it.
     updateButton.onClick = [this] { callCopyOf (onUpdate); };

@@ -46,8 +46,8 @@ TEST (VersionTest, SplitsAndComparesEveryTableRow)
     for (const auto& c : versionCases)
     {
         SCOPED_TRACE (juce::String ("candidate \"") + c.candidate + "\"");
-        EXPECT_EQ (splitVersion (c.candidate), c.parts);
-        EXPECT_EQ (versionIsNewer (c.candidate, "1.0.2"), c.newerThanOwn);
+        EXPECT_EQ (varnok::splitVersion (c.candidate), c.parts);
+        EXPECT_EQ (varnok::versionIsNewer (c.candidate, "1.0.2"), c.newerThanOwn);
     }
 }
 
@@ -57,19 +57,19 @@ TEST (VersionTest, ComparisonIsAStrictOrder)
 
     for (const auto* a : ordered)
     {
-        EXPECT_FALSE (versionIsNewer (a, a)) << a;
+        EXPECT_FALSE (varnok::versionIsNewer (a, a)) << a;
 
         for (const auto* b : ordered)
         {
             if (a != b)
             {
-                EXPECT_NE (versionIsNewer (a, b), versionIsNewer (b, a)) << a << " vs " << b;
+                EXPECT_NE (varnok::versionIsNewer (a, b), varnok::versionIsNewer (b, a)) << a << " vs " << b;
             }
         }
     }
 
     for (size_t i = 0; i + 1 < std::size (ordered); ++i)
-        EXPECT_TRUE (versionIsNewer (ordered[i + 1], ordered[i])) << ordered[i + 1] << " > " << ordered[i];
+        EXPECT_TRUE (varnok::versionIsNewer (ordered[i + 1], ordered[i])) << ordered[i + 1] << " > " << ordered[i];
 }
 
 //==============================================================================
@@ -126,7 +126,7 @@ TEST (ManifestTest, ReadsEveryTableRow)
     for (const auto& c : manifestCases)
     {
         SCOPED_TRACE (c.name);
-        const auto info = parseManifest (juce::String::fromUTF8 (c.json), "comp", "1.0.2");
+        const auto info = varnok::parseManifest (juce::String::fromUTF8 (c.json), "comp", "1.0.2");
         EXPECT_EQ (info.available, c.available);
         EXPECT_EQ (info.version, juce::String::fromUTF8 (c.version));
         EXPECT_EQ (info.url, juce::String::fromUTF8 (c.url));
@@ -138,11 +138,11 @@ TEST (ManifestTest, ProductKeyAndCurrentVersionComeFromTheCaller)
 {
     const juce::String json = R"({"comp":{"free":{"version":"1.0.3"}},"gate":{"free":{"version":"2.0.0","url":"g"}}})";
 
-    EXPECT_EQ (parseManifest (json, "gate", "1.0.2").url, "g");
-    EXPECT_FALSE (parseManifest (json, "eq", "1.0.2").available);
-    EXPECT_FALSE (parseManifest (json, "comp", "1.0.3").available);
-    EXPECT_TRUE (parseManifest (json, "comp", "1.0.2").available);
-    EXPECT_FALSE (parseManifest (json, "", "1.0.2").available);
+    EXPECT_EQ (varnok::parseManifest (json, "gate", "1.0.2").url, "g");
+    EXPECT_FALSE (varnok::parseManifest (json, "eq", "1.0.2").available);
+    EXPECT_FALSE (varnok::parseManifest (json, "comp", "1.0.3").available);
+    EXPECT_TRUE (varnok::parseManifest (json, "comp", "1.0.2").available);
+    EXPECT_FALSE (varnok::parseManifest (json, "", "1.0.2").available);
 }
 
 //==============================================================================
@@ -211,7 +211,7 @@ TEST (BodyLimitTest, StopsBetweenTheLimitAndOneReadBeyondIt)
     {
         SCOPED_TRACE (c.name);
         ChunkedInputStream source (c.sourceBytes, c.firstReadLimit, c.readLimit);
-        const auto body = readBodyWithLimit (source, [] { return false; });
+        const auto body = varnok::readBodyWithLimit (source, [] { return false; });
 
         EXPECT_EQ (body.getSize(), c.expectedBytes);
         EXPECT_LE (body.getSize(), (size_t) (UpdateChecker::maxBodyBytes - 1 + UpdateChecker::readChunkBytes));
@@ -231,12 +231,12 @@ TEST (BodyLimitTest, StopsBetweenTheLimitAndOneReadBeyondIt)
 TEST (BodyLimitTest, StopRequestEndsReadingAtOnce)
 {
     ChunkedInputStream source (200000, 4096, 4096);
-    EXPECT_EQ (readBodyWithLimit (source, [] { return true; }).getSize(), 0u);
+    EXPECT_EQ (varnok::readBodyWithLimit (source, [] { return true; }).getSize(), 0u);
     EXPECT_EQ (source.reads, 0);
 
     ChunkedInputStream second (200000, 4096, 4096);
     int checks = 0;
-    const auto body = readBodyWithLimit (second, [&checks] { return ++checks > 3; });
+    const auto body = varnok::readBodyWithLimit (second, [&checks] { return ++checks > 3; });
     EXPECT_EQ (body.getSize(), 3u * 4096u);
 }
 } // namespace
