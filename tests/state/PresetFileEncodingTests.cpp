@@ -3,6 +3,7 @@
 // hostile. Every read runs under a watchdog, so a reader caught in a loop fails instead of hanging.
 #include "StateTestSupport.h"
 #include "Watchdog.h"
+#include "processor/XmlInput.h"
 
 #include <gtest/gtest.h>
 
@@ -254,4 +255,67 @@ TEST_F (PresetFileEncodingTest, AZeroCodeUnitEndsTheTextAsAZeroByteDoes)
             EXPECT_EQ (inUtf16.setAside, inUtf8.setAside);
         }
     }
+}
+
+TEST_F (PresetFileEncodingTest, AFileBeyondTheReadersBoundsIsSetAsideInBoundedTime)
+{
+    using namespace varnok;
+    const auto nested = [] (int depth) { return juce::String::repeatedString ("<Deep>", depth) + juce::String::repeatedString ("</Deep>", depth); };
+
+    const auto attributes = [] (int count, const juce::String& prefix)
+    {
+        juce::String text;
+
+        for (int i = 0; i < count; ++i)
+            text << " " << prefix << i << "=\"\"";
+
+        return text;
+    };
+
+    const auto presets = juce::String ("<Preset name=\"A\"><PARAMS><PARAM id=\"thresh\" value=\"-9\"/></PARAMS></Preset>");
+
+    struct Case
+    {
+        std::string what;
+        juce::String text;
+        bool loads;
+    };
+
+    // Inside the bounds a hand-edited file still loads, its foreign elements kept.
+    const std::vector<Case> cases = {
+        { "nested as deep as allowed", "<UserPresets>" + presets + nested (xmlLimits::maxDepth - 1) + "</UserPresets>", true },
+        { "nested a level deeper", "<UserPresets>" + presets + nested (xmlLimits::maxDepth) + "</UserPresets>", false },
+        { "nested a hundred thousand levels deep", "<UserPresets>" + presets + nested (100000) + "</UserPresets>", false },
+        { "as many attributes as allowed", "<UserPresets" + attributes (xmlLimits::maxAttributesPerElement, "a") + ">" + presets + "</UserPresets>", true },
+        { "an attribute more", "<UserPresets" + attributes (xmlLimits::maxAttributesPerElement + 1, "a") + ">" + presets + "</UserPresets>", false },
+        { "too many distinct names", "<UserPresets>" + presets + "<Names" + attributes (60, "a") + "/><Names" + attributes (60, "b") + "/>"
+                                         + [&] { juce::String t; for (int i = 0; i < xmlLimits::maxDistinctNames / 60; ++i) t << "<Names" << attributes (60, "n" + juce::String (i) + "_") << "/>"; return t; }()
+                                         + "</UserPresets>", false },
+        { "a text longer than allowed", "<UserPresets>" + presets + "<!--" + juce::String::repeatedString ("x", (int) xmlLimits::maxTextBytes) + "--></UserPresets>", false },
+    };
+
+    for (const auto& c : cases)
+    {
+        for (const auto encoding : { Encoding::utf8, Encoding::utf16le })
+        {
+            const auto what = c.what + " (" + nameOf (encoding) + ")";
+            SCOPED_TRACE (what);
+            const auto outcome = read (fileIn (encoding, c.text), what);
+            EXPECT_EQ (outcome.names, c.loads ? "A" : "");
+            EXPECT_EQ (outcome.setAside, ! c.loads);
+        }
+    }
+
+    // What was kept is written back.
+    putFile (fileIn (Encoding::utf8, cases[0].text));
+    VarnokCompAudioProcessor processor;
+    ASSERT_TRUE (processor.userPresets.saveCurrentAs ("B"));
+    VarnokCompAudioProcessor reread;
+    EXPECT_EQ (reread.userPresets.getPresetNames().joinIntoString ("\n"), "A\nB");
+    auto deep = reread.userPresets.getTree().getChildWithName ("Deep");
+
+    for (int depth = 2; depth < xmlLimits::maxDepth; ++depth)
+        deep = deep.getChildWithName ("Deep");
+
+    EXPECT_TRUE (deep.isValid());
 }
