@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <vector>
 
 namespace varnok
 {
@@ -42,57 +43,106 @@ std::optional<double> runawayExponentValue (const juce::var& value)
 
     return std::copysign (std::numeric_limits<double>::infinity(), mantissa);
 }
+
+// Of the children that name a parameter and that the filter takes, keeps only the last one for
+// each parameter. Rebuilds the child list in one go: removing children one by one would shift the
+// rest each time, quadratic in a tree of many children.
+template <typename Filter>
+void keepTheLastChildNamingEachParameter (juce::AudioProcessorValueTreeState& state, juce::ValueTree& tree, Filter&& takes)
+{
+    std::vector<bool> keep ((size_t) tree.getNumChildren(), true);
+    juce::StringArray named;
+    bool anyDropped = false;
+
+    for (int i = tree.getNumChildren(); --i >= 0;)
+    {
+        const auto child = tree.getChild (i);
+
+        if (! takes (child))
+            continue;
+
+        const auto id = child.getProperty (idProperty).toString();
+
+        if (state.getParameter (id) == nullptr)
+            continue;
+
+        if (named.contains (id))
+        {
+            keep[(size_t) i] = false;
+            anyDropped = true;
+        }
+        else
+        {
+            named.add (id);
+        }
+    }
+
+    if (! anyDropped)
+        return;
+
+    std::vector<juce::ValueTree> kept;
+
+    for (int i = 0; i < tree.getNumChildren(); ++i)
+        if (keep[(size_t) i])
+            kept.push_back (tree.getChild (i));
+
+    tree.removeAllChildren (nullptr);
+
+    for (auto& child : kept)
+        tree.appendChild (child, nullptr);
+}
+
+// Makes the child's "value" one its parameter can hold (see prepareParameterTree).
+void makeValueUsable (juce::RangedAudioParameter& parameter, juce::ValueTree child)
+{
+    if (const auto runaway = runawayExponentValue (child.getProperty (valueProperty)))
+        child.setProperty (valueProperty, *runaway, nullptr);
+
+    const auto* value = child.getPropertyPointer (valueProperty);
+
+    if (value == nullptr || std::isnan ((double) *value))
+    {
+        child.setProperty (valueProperty, parameter.convertFrom0to1 (parameter.getDefaultValue()), nullptr);
+        return;
+    }
+
+    // What the parameter state will hold once the parameter took the value: the parameter
+    // snaps and normalises it, and the state reads it back through the same conversions.
+    // Only a value that differs by more than those conversions' rounding is replaced (they
+    // drift by a few ulps on skewed ranges), so that a second pass changes nothing.
+    const auto roundTrip = [&parameter] (float v) { return parameter.convertFrom0to1 (parameter.convertTo0to1 (v)); };
+    const auto given = (float) *value;
+    const auto held = roundTrip (roundTrip (given));
+    const auto tolerance = juce::Tolerance<float>().withAbsolute (1.0e-6f).withRelative (1.0e-5f);
+
+    if (! juce::approximatelyEqual (given, held, tolerance))
+        child.setProperty (valueProperty, held, nullptr);
+}
+
+template <typename Filter>
+void prepareChildren (juce::AudioProcessorValueTreeState& state, juce::ValueTree& tree, Filter&& takes)
+{
+    keepTheLastChildNamingEachParameter (state, tree, takes);
+
+    for (auto child : tree)
+        if (takes (child))
+            if (auto* parameter = state.getParameter (child.getProperty (idProperty).toString()))
+                makeValueUsable (*parameter, child);
+}
 } // namespace
 
 void prepareParameterTree (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree)
 {
     // The parameter state links a parameter to the last child that names it, whatever its type,
     // after setting it from each one in turn: only that last one counts, the others go.
-    juce::StringArray named;
+    prepareChildren (state, tree, [] (const juce::ValueTree&) { return true; });
+}
 
-    for (int i = tree.getNumChildren(); --i >= 0;)
-    {
-        const auto id = tree.getChild (i).getProperty (idProperty).toString();
-
-        if (state.getParameter (id) == nullptr)
-            continue;
-
-        if (named.contains (id))
-            tree.removeChild (i, nullptr);
-        else
-            named.add (id);
-    }
-
-    for (auto child : tree)
-    {
-        auto* parameter = state.getParameter (child.getProperty (idProperty).toString());
-
-        if (parameter == nullptr)
-            continue;
-
-        if (const auto runaway = runawayExponentValue (child.getProperty (valueProperty)))
-            child.setProperty (valueProperty, *runaway, nullptr);
-
-        const auto* value = child.getPropertyPointer (valueProperty);
-
-        if (value == nullptr || std::isnan ((double) *value))
-        {
-            child.setProperty (valueProperty, parameter->convertFrom0to1 (parameter->getDefaultValue()), nullptr);
-            continue;
-        }
-
-        // What the parameter state will hold once the parameter took the value: the parameter
-        // snaps and normalises it, and the state reads it back through the same conversions.
-        // Only a value that differs by more than those conversions' rounding is replaced (they
-        // drift by a few ulps on skewed ranges), so that a second pass changes nothing.
-        const auto roundTrip = [parameter] (float v) { return parameter->convertFrom0to1 (parameter->convertTo0to1 (v)); };
-        const auto given = (float) *value;
-        const auto held = roundTrip (roundTrip (given));
-        const auto tolerance = juce::Tolerance<float>().withAbsolute (1.0e-6f).withRelative (1.0e-5f);
-
-        if (! juce::approximatelyEqual (given, held, tolerance))
-            child.setProperty (valueProperty, held, nullptr);
-    }
+void prepareSnapshotTree (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree)
+{
+    // A toggle applies the "PARAM" children in order, so the last of those counts; the others
+    // are never applied and stay as they are.
+    prepareChildren (state, tree, [] (const juce::ValueTree& child) { return child.hasType (paramType); });
 }
 
 void addUnlistedParameters (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree)

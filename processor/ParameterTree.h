@@ -11,8 +11,14 @@ namespace varnok
 // the parameter will snap to. Values the parameter already holds exactly are left untouched, so a
 // tree that we saved ourselves comes back byte for byte. The parameter state links a parameter to
 // any child with its "id", not only to "PARAM" children, and to the last of several: so does this,
-// and it removes the earlier children that name the same parameter.
+// and it removes the earlier children that name the same parameter. For a tree that becomes the
+// live one.
 void prepareParameterTree (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree);
+
+// The same for a stored A/B snapshot, of which a toggle applies only the "PARAM" children: only
+// those count and are tidied (the last of several naming one parameter stays); children of other
+// types are left as they are, even when they name a parameter.
+void prepareSnapshotTree (juce::AudioProcessorValueTreeState& state, juce::ValueTree tree);
 
 // Gives every parameter that no child of the tree names a "PARAM" child holding its current value, so
 // that replacing the live tree with it keeps that parameter as it is (the parameter state would

@@ -109,7 +109,7 @@ void VarnokCompAudioProcessor::setStateInformation (const void* data, int sizeIn
         if (inactive.getNumChildren() > 0)
         {
             abInactive = inactive.getChild (0).createCopy();
-            varnok::prepareParameterTree (apvts, abInactive);
+            varnok::prepareSnapshotTree (apvts, abInactive);
         }
         else
         {

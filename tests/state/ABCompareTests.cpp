@@ -176,6 +176,53 @@ TEST_F (ABCompareTest, ASnapshotThatLacksParametersOrHasUnknownOnes)
     EXPECT_FLOAT_EQ (valueIn (snapshot, "attack"), 10.0f);
 }
 
+TEST_F (ABCompareTest, OnlyParamChildrenOfASnapshotCountAndTheLastOfThemWins)
+{
+    // A toggle applies a snapshot's "PARAM" children in order; a child of another type that names
+    // the same parameter is not one of them, wherever it stands, and must not push one out.
+    struct Case
+    {
+        const char* what;
+        const char* snapshot;
+        float thresh, ratio;
+    };
+
+    const Case cases[] = {
+        { "another type after the PARAM", "<PARAM id=\"thresh\" value=\"-33\"/><FOO id=\"thresh\" value=\"0\"/>", -33.0f, 4.0f },
+        { "another type before the PARAM", "<FOO id=\"thresh\" value=\"0\"/><PARAM id=\"thresh\" value=\"-33\"/>", -33.0f, 4.0f },
+        { "another type only", "<FOO id=\"thresh\" value=\"0\"/>", -18.0f, 4.0f },
+        { "two PARAMs, then another type", "<PARAM id=\"ratio\" value=\"6\"/><PARAM id=\"ratio\" value=\"7\"/><Other id=\"ratio\" value=\"nan\"/>", -18.0f, 7.0f },
+        { "a PARAM without a value between", "<PARAM id=\"thresh\" value=\"-33\"/><FOO id=\"thresh\"/><PARAM id=\"ratio\" value=\"9\"/>", -33.0f, 9.0f },
+    };
+
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE (c.what);
+        VarnokCompAudioProcessor p;
+        const auto snapshot = juce::String ("<PARAMS>") + c.snapshot + "</PARAMS>";
+        restoreState (p, makeBlob ("<?xml version=\"1.0\" encoding=\"UTF-8\"?> <VarnokState currentProgram=\"0\" abSlot=\"0\">"
+                                   "<PARAMS><PARAM id=\"thresh\" value=\"-18.0\"/></PARAMS><ABInactive>"
+                                   + snapshot + "</ABInactive></VarnokState>"));
+
+        // The snapshot is kept with its other children; of the PARAMs naming one parameter only the
+        // last one stays, so a save and a restore bring back the same snapshot.
+        const auto stored = snapshotOf (p);
+        EXPECT_EQ (stored.getChildWithName ("FOO").isValid(), juce::String (c.snapshot).contains ("<FOO"));
+        const auto saved = saveState (p);
+        restoreState (p, saved);
+        EXPECT_EQ (saveState (p), saved);
+
+        p.toggleAB();
+        EXPECT_FLOAT_EQ (valueOf (p, "thresh"), c.thresh);
+        EXPECT_FLOAT_EQ (valueOf (p, "ratio"), c.ratio);
+
+        // And back: the live values of slot A return.
+        p.toggleAB();
+        EXPECT_FLOAT_EQ (valueOf (p, "thresh"), -18.0f);
+        EXPECT_FLOAT_EQ (valueOf (p, "ratio"), 4.0f);
+    }
+}
+
 TEST_F (ABCompareTest, PresetLoadsAndProgramsLeaveTheSlotsAlone)
 {
     setValue (processor, "thresh", -12.0f);

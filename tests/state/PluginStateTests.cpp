@@ -1,6 +1,8 @@
 // The state blob that hosts keep: its exact bytes, every restore rule, and input that must
 // change nothing.
 #include "StateTestSupport.h"
+#include "Watchdog.h"
+#include "processor/XmlInput.h"
 
 #include <gtest/gtest.h>
 
@@ -451,6 +453,75 @@ TEST_F (PluginStateTest, InputThatIsNotAStateChangesNothing)
     processor.setCurrentProgram (3);
     restoreState (processor, withLength ((juce::uint32) good.getSize() + 100));
     EXPECT_EQ (processor.getCurrentProgram(), 0);
+}
+
+TEST_F (PluginStateTest, AStateInUtf16OrBeyondTheReadersBoundsChangesNothing)
+{
+    processor.setCurrentProgram (3);
+    processor.toggleAB();
+    const auto before = saveState (processor);
+
+    // JUCE's binary wrapper holds UTF-8; a host never hands us anything else.
+    const auto utf16Blob = [] (const juce::String& text, bool bigEndian)
+    {
+        juce::MemoryOutputStream units;
+        units.writeShort ((short) 0xfeff);
+
+        for (auto p = text.toUTF16(); ! p.isEmpty(); ++p)
+            units.writeShort ((short) *p);
+
+        juce::MemoryOutputStream out;
+        out.writeInt (0x21324356);
+        out.writeInt ((int) units.getDataSize());
+
+        for (size_t i = 0; i < units.getDataSize(); i += 2)
+        {
+            const auto* b = static_cast<const char*> (units.getData()) + i;
+            out.writeByte (bigEndian ? b[1] : b[0]);
+            out.writeByte (bigEndian ? b[0] : b[1]);
+        }
+
+        out.writeByte (0);
+        return out.getMemoryBlock();
+    };
+
+    const auto nested = [] (int depth) { return juce::String::repeatedString ("<Deep>", depth) + juce::String::repeatedString ("</Deep>", depth); };
+    const auto withSnapshot = [] (const juce::String& inside) { return stateText ("VarnokState", "", juce::String (freshParams) + "<ABInactive>" + inside + "</ABInactive>"); };
+    juce::String manyAttributes;
+
+    for (int i = 0; i <= varnok::xmlLimits::maxAttributesPerElement; ++i)
+        manyAttributes << " a" << i << "=\"1\"";
+
+    const std::vector<std::pair<std::string, juce::MemoryBlock>> inputs = {
+        { "a state in UTF-16LE", utf16Blob (freshStateText(), false) },
+        { "a state in UTF-16BE", utf16Blob (freshStateText(), true) },
+        { "a hostile state in UTF-16LE", utf16Blob ("<VarnokState><?" "?>x</VarnokState>", false) },
+        { "a hostile state in UTF-16BE", utf16Blob ("<VarnokState>&#x", true) },
+        { "a snapshot nested a level too deep", makeBlob (withSnapshot ("<PARAMS>" + nested (varnok::xmlLimits::maxDepth - 2) + "</PARAMS>")) },
+        { "a snapshot nested a hundred thousand levels deep", makeBlob (withSnapshot (nested (100000))) },
+        { "an element with an attribute too many", makeBlob (withSnapshot ("<PARAMS" + manyAttributes + "/>")) },
+        { "a text longer than allowed", makeBlob (withSnapshot ("<!--" + juce::String::repeatedString ("x", (int) varnok::xmlLimits::maxTextBytes) + "-->")) },
+    };
+
+    for (const auto& [name, input] : inputs)
+    {
+        SCOPED_TRACE (name);
+        restoreState (processor, before);
+        const Watchdog watchdog ("restoring " + name);
+        processor.setStateInformation (input.getData(), (int) input.getSize());
+        EXPECT_EQ (saveState (processor), before);
+    }
+
+    // Within the bounds the same shapes restore, the snapshot as it came.
+    const Watchdog watchdog ("restoring states within the bounds");
+    restoreState (processor, makeBlob (withSnapshot ("<PARAMS>" + nested (varnok::xmlLimits::maxDepth - 3) + "</PARAMS>")));
+    EXPECT_EQ (processor.getCurrentProgram(), 0);
+    auto deep = snapshotOf (processor);
+
+    for (int level = 3; level < varnok::xmlLimits::maxDepth; ++level)
+        deep = deep.getChild (0);
+
+    EXPECT_EQ (deep.getType().toString(), "Deep");
 }
 
 TEST_F (PluginStateTest, ARestoreLeavesTheUserPresetFileAlone)
