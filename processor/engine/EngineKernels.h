@@ -75,6 +75,10 @@ struct EngineKernels
     // out = in, with NaN and +-inf taken as 0 (exact count).
     void (*copyFinite) (const float* in, float* out, int count) noexcept;
 
+    // The largest |in[i]| (exact count), 0 for none; NaN samples are passed over. The
+    // processor's meters use it: for finite samples it equals juce::AudioBuffer::getMagnitude.
+    float (*peakMagnitude) (const float* in, int count) noexcept;
+
     // mid = (a + b) * 0.5, side = (a - b) * 0.5, in place allowed.
     void (*encodeMidSide) (const float* a, const float* b, float* mid, float* side, int paddedCount) noexcept;
 

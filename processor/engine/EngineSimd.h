@@ -163,6 +163,43 @@ void copyFinite (const float* in, float* out, int count) noexcept
         out[i] = finiteOrZeroScalar<O> (in[i]);
 }
 
+// The largest |x| of a block. Four accumulators keep the max chain from limiting the loop. Both
+// max forms take their second operand when the first is NaN, so NaN samples are passed over.
+template <class O>
+float peakMagnitude (const float* in, int count) noexcept
+{
+    constexpr int step = 4 * O::width;
+    int i = 0;
+    float peak = 0.0f;
+
+    if (count >= step)
+    {
+        auto m0 = O::splat (0.0f), m1 = m0, m2 = m0, m3 = m0;
+
+        for (; i + step <= count; i += step)
+        {
+            m0 = O::max (O::abs (O::load (in + i)), m0);
+            m1 = O::max (O::abs (O::load (in + i + O::width)), m1);
+            m2 = O::max (O::abs (O::load (in + i + 2 * O::width)), m2);
+            m3 = O::max (O::abs (O::load (in + i + 3 * O::width)), m3);
+        }
+
+        float lanes[O::width];
+        O::store (lanes, O::max (O::max (m0, m1), O::max (m2, m3)));
+
+        for (const float lane : lanes)
+            peak = lane > peak ? lane : peak;
+    }
+
+    for (; i < count; ++i)
+    {
+        const float magnitude = in[i] < 0.0f ? -in[i] : in[i];
+        peak = magnitude > peak ? magnitude : peak;
+    }
+
+    return peak;
+}
+
 template <class O>
 void encodeMidSide (const float* a, const float* b, float* mid, float* side, int paddedCount) noexcept
 {
@@ -471,6 +508,7 @@ constexpr EngineKernels makeKernels (const char* name) noexcept
     return { name,
              &applyInputGain<O>,
              &copyFinite<O>,
+             &peakMagnitude<O>,
              &encodeMidSide<O>,
              &peakLevelsToDb<O>,
              &runDetector<O>,

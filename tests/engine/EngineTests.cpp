@@ -2,6 +2,8 @@
 
 #include "processor/engine/EngineKernels.h"
 
+#include "support/TestSignals.h"
+
 using namespace enginetest;
 
 namespace
@@ -173,6 +175,40 @@ TEST (EngineKernels, VectorLogAndExpStayWithinAFewUlps)
         EXPECT_EQ (floorDb[1], 0.0f);
         EXPECT_EQ (floorDb[2], 1.0f);
         EXPECT_EQ (floorDb[3], 0.0f);
+    }
+}
+
+TEST (EngineKernels, PeakMagnitudeEqualsTheBlockMagnitude)
+{
+    // Lengths around the vector loop's steps (16 and 32 samples) and a long block; the loudest
+    // sample is moved through every position, so each lane, accumulator and the tail is hit.
+    for (const auto* kernels : availableKernels())
+    {
+        SCOPED_TRACE (kernels->name);
+        EXPECT_EQ (kernels->peakMagnitude (nullptr, 0), 0.0f);
+
+        for (const int length : { 1, 7, 15, 16, 17, 31, 32, 33, 63, 64, 65, 512, 1000 })
+        {
+            auto block = varnok::test::noise (1, length, 0.5f, (unsigned) length);
+
+            for (int loudest = 0; loudest < length; loudest += length > 100 ? 37 : 1)
+            {
+                auto copy = block;
+                copy.setSample (0, loudest, loudest % 2 == 0 ? -0.75f : 0.75f);
+                ASSERT_EQ (kernels->peakMagnitude (copy.getReadPointer (0), length), copy.getMagnitude (0, 0, length))
+                    << "length " << length << " loudest at " << loudest;
+            }
+        }
+
+        // NaN samples are passed over wherever they are; an infinity is the peak.
+        std::vector<float> edge (40, 0.25f);
+        edge[3] = NAN;
+        edge[39] = -NAN;
+        edge[20] = -0.5f;
+        EXPECT_EQ (kernels->peakMagnitude (edge.data(), 40), 0.5f);
+        EXPECT_EQ (kernels->peakMagnitude (edge.data() + 39, 1), 0.0f);
+        edge[10] = -INFINITY;
+        EXPECT_EQ (kernels->peakMagnitude (edge.data(), 40), INFINITY);
     }
 }
 
