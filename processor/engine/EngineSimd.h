@@ -1,9 +1,10 @@
 #pragma once
 
 // The engine's vector passes, written once over `O`, an instruction set's operations (a struct
-// with the vector type V, its integer type I, `width` and static functions). Included only by
-// the EngineKernels*.cpp files, each compiled for its own instruction set; everything here is a
-// template over O, so none of that code is shared between them.
+// with the vector type V, its integer type I, `width` and static functions: EngineOps.h,
+// EngineOpsAvx2.h). Included by the EngineKernels*.cpp files and by the engine tests' own
+// tables, each file compiled for its own instruction set; everything here is a template over
+// O, so none of that code is shared between them.
 //
 // The log and exp are our own, so that they vectorise; they agree with the C library to about
 // two float ulps. No fast-math anywhere: the finiteness checks rely on IEEE compares.
@@ -214,13 +215,6 @@ void encodeMidSide (const float* a, const float* b, float* mid, float* side, int
     }
 }
 
-template <class O>
-void peakLevelsToDb (const float* in, float* out, int paddedCount) noexcept
-{
-    for (int i = 0; i < paddedCount; i += O::width)
-        O::store (out + i, levelToDb<O> (O::abs (O::load (in + i))));
-}
-
 // The level in dB of |detector| (or of the square root of the mean squares held there).
 template <class O>
 inline typename O::V detectorLevelDb (const DetectorArgs& a, int channel, int i) noexcept
@@ -351,13 +345,6 @@ void runDetector (DetectorArgs& a) noexcept
         runDetectorGroups<O, false, true> (a);
     else
         runDetectorGroups<O, false, false> (a);
-}
-
-template <class O>
-void envelopesToGains (float* values, Ramp makeupDb, int paddedCount) noexcept
-{
-    for (int i = 0; i < paddedCount; i += O::width)
-        O::store (values + i, dbToGain<O> (O::add (rampAt<O> (makeupDb, i), O::load (values + i))));
 }
 
 //==============================================================================
@@ -510,9 +497,7 @@ constexpr EngineKernels makeKernels (const char* name) noexcept
              &copyFinite<O>,
              &peakMagnitude<O>,
              &encodeMidSide<O>,
-             &peakLevelsToDb<O>,
              &runDetector<O>,
-             &envelopesToGains<O>,
              &writeOutput<O> };
 }
 
