@@ -5,6 +5,7 @@
 #include "ParameterIds.h"
 #include "ParameterLayout.h"
 #include "PluginIdentity.h"
+#include "engine/EngineKernels.h"
 #include "presets/FactoryPresets.h"
 
 namespace
@@ -113,14 +114,19 @@ void VarnokCompAudioProcessor::updatePeaks (const juce::AudioBuffer<float>& main
     auto& peaks = stage == Stage::input ? inputPeaks : outputPeaks;
     const auto numChannels = mainBus.getNumChannels();
     const auto numSamples = mainBus.getNumSamples();
+    float values[2] = { 0.0f, 0.0f };
 
-    for (int index = 0; index < 2; ++index)
+    // One pass over each channel for its largest magnitude, with the engine's vector kernels
+    // (a mono bus reads its one channel once, for both entries).
+    if (numChannels > 0 && numSamples > 0)
     {
-        const auto value = (numChannels > 0 && numSamples > 0)
-                               ? mainBus.getMagnitude (juce::jmin (index, numChannels - 1), 0, numSamples)
-                               : 0.0f;
-        peaks[(size_t) index].store (value, std::memory_order_relaxed);
+        const auto peakMagnitude = varnok::engine::selectEngineKernels().peakMagnitude;
+        values[0] = peakMagnitude (mainBus.getReadPointer (0), numSamples);
+        values[1] = numChannels > 1 ? peakMagnitude (mainBus.getReadPointer (1), numSamples) : values[0];
     }
+
+    for (size_t index = 0; index < 2; ++index)
+        peaks[index].store (values[index], std::memory_order_relaxed);
 }
 
 CompressorParams VarnokCompAudioProcessor::makeEngineParams() const

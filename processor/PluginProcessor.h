@@ -13,6 +13,13 @@ class VarnokCompAudioProcessor : public juce::AudioProcessor,
                                  public MeterSource,
                                  public juce::AsyncUpdater
 {
+    // Members are constructed in declaration order and destroyed in reverse. The order matters
+    // for these: stateLock first (hence here, before the interface), because userPresets and
+    // every state action may take it until the processor is gone; then undoManager before apvts,
+    // and apvts before userPresets, since each keeps a pointer to the one before. The other
+    // members are plain values without such ties.
+    juce::CriticalSection stateLock;
+
 public:
     VarnokCompAudioProcessor();
     ~VarnokCompAudioProcessor() override;
@@ -59,13 +66,13 @@ public:
     // restoring a state clears the undo history.
     const juce::CriticalSection& getStateLock() const noexcept { return stateLock; }
 
-private:
-    // Declared first: everything below may take it, up to its destruction.
-    juce::CriticalSection stateLock;
-
-public:
     juce::UndoManager undoManager;
     juce::AudioProcessorValueTreeState apvts;
+    CompressorEngine engine;
+    UserPresetStore userPresets;
+
+    // The live slot, 0 = A, 1 = B; the editor's timer reads it without the lock.
+    std::atomic<int> abSlot { 0 };
 
 private:
     static BusesProperties makeBusesProperties();
@@ -76,21 +83,11 @@ private:
     std::atomic<int> pendingLatency { 0 };
     int reportedLatency = 0;
 
-public:
-    CompressorEngine engine;
-    UserPresetStore userPresets;
-
-private:
     std::atomic<int> currentProgram { 0 };
 
     // The hidden slot's parameter tree; invalid until the first copy, toggle or state restore.
     juce::ValueTree abInactive;
 
-public:
-    // The live slot, 0 = A, 1 = B; the editor's timer reads it without the lock.
-    std::atomic<int> abSlot { 0 };
-
-private:
     std::array<std::atomic<float>, 2> inputPeaks {};
     std::array<std::atomic<float>, 2> outputPeaks {};
 

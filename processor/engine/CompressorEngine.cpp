@@ -131,6 +131,7 @@ void CompressorEngine::prepare (double newSampleRate, int maximumBlockSize)
 
     updateCoefficients();
     reset();
+    derivedValuesCurrent = true;
 }
 
 void CompressorEngine::reset()
@@ -151,8 +152,20 @@ void CompressorEngine::reset()
 
 void CompressorEngine::setParameters (const CompressorParams& newParams)
 {
+    // The processor hands over the settings before every block, nearly always unchanged: the
+    // exponentials and powers derived from them are recomputed only when their inputs change
+    // (a NaN never compares equal, so it is always recomputed, to the same result).
+    const bool recompute = ! derivedValuesCurrent;
+    const bool timesChanged = recompute || ! juce::exactlyEqual (newParams.attackMs, params.attackMs)
+                              || ! juce::exactlyEqual (newParams.releaseMs, params.releaseMs)
+                              || newParams.character != params.character;
+    const bool inputGainChanged = recompute || ! juce::exactlyEqual (newParams.inputGainDb, params.inputGainDb);
+    const bool outputGainChanged = recompute || ! juce::exactlyEqual (newParams.outputGainDb, params.outputGainDb);
+
     params = newParams;
-    updateCoefficients();
+
+    if (timesChanged)
+        updateCoefficients();
 
     float makeup = params.makeupDb;
     if (params.autoGain)
@@ -160,10 +173,17 @@ void CompressorEngine::setParameters (const CompressorParams& newParams)
 
     effectiveMakeupDb.store (makeup, std::memory_order_relaxed);
 
-    smoothedInputGain.setTargetValue (decibelsToGain (params.inputGainDb));
-    smoothedOutputGain.setTargetValue (decibelsToGain (params.outputGainDb));
+    // An unchanged gain is the smoother's target already (setTargetValue would ignore it).
+    if (inputGainChanged)
+        smoothedInputGain.setTargetValue (decibelsToGain (params.inputGainDb));
+
+    if (outputGainChanged)
+        smoothedOutputGain.setTargetValue (decibelsToGain (params.outputGainDb));
+
     smoothedMakeupDb.setTargetValue (makeup);
     smoothedMix.setTargetValue (params.mix);
+
+    derivedValuesCurrent = true;
 
     const auto maxCutoff = (float) (sampleRate * 0.45);
     highPassActive = params.sidechainHpfHz > highPassOffHz;

@@ -56,6 +56,9 @@ private:
     float attackCoeff = 0.0f;
     float releaseCoeff = 0.0f;
     float rmsCoeff = 0.0f;
+    // False until setParameters or prepare has derived the coefficients and the gain targets
+    // from params; from then on they follow params.
+    bool derivedValuesCurrent = false;
     float envelopeDb[2] = { 0.0f, 0.0f };
     float meanSquare[2] = { 0.0f, 0.0f };
     juce::AudioBuffer<float> delayBuffer;

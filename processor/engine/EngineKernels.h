@@ -75,17 +75,15 @@ struct EngineKernels
     // out = in, with NaN and +-inf taken as 0 (exact count).
     void (*copyFinite) (const float* in, float* out, int count) noexcept;
 
+    // The largest |in[i]| (exact count), 0 for none; NaN samples are passed over. The
+    // processor's meters use it: for finite samples it equals juce::AudioBuffer::getMagnitude.
+    float (*peakMagnitude) (const float* in, int count) noexcept;
+
     // mid = (a + b) * 0.5, side = (a - b) * 0.5, in place allowed.
     void (*encodeMidSide) (const float* a, const float* b, float* mid, float* side, int paddedCount) noexcept;
 
-    // out = level in dB of |in|, floored at -120 dB; +inf gives about 770 dB, not inf.
-    void (*peakLevelsToDb) (const float* in, float* out, int paddedCount) noexcept;
-
     // The detector pass (see DetectorArgs).
     void (*runDetector) (DetectorArgs& args) noexcept;
-
-    // In place: envelope in dB -> gain of (makeup + envelope), 0 at or below -100 dB.
-    void (*envelopesToGains) (float* values, Ramp makeupDb, int paddedCount) noexcept;
 
     // Wet/dry mix (or the listen signal), mid/side decoding, saturation, output gain (exact count).
     void (*writeOutput) (const OutputSettings& settings, const float* const* dry, const float* const* gains,

@@ -1,9 +1,10 @@
 #pragma once
 
 // The engine's vector passes, written once over `O`, an instruction set's operations (a struct
-// with the vector type V, its integer type I, `width` and static functions). Included only by
-// the EngineKernels*.cpp files, each compiled for its own instruction set; everything here is a
-// template over O, so none of that code is shared between them.
+// with the vector type V, its integer type I, `width` and static functions: EngineOps.h,
+// EngineOpsAvx2.h). Included by the EngineKernels*.cpp files and by the engine tests' own
+// tables, each file compiled for its own instruction set; everything here is a template over
+// O, so none of that code is shared between them.
 //
 // The log and exp are our own, so that they vectorise; they agree with the C library to about
 // two float ulps. No fast-math anywhere: the finiteness checks rely on IEEE compares.
@@ -163,6 +164,43 @@ void copyFinite (const float* in, float* out, int count) noexcept
         out[i] = finiteOrZeroScalar<O> (in[i]);
 }
 
+// The largest |x| of a block. Four accumulators keep the max chain from limiting the loop. Both
+// max forms take their second operand when the first is NaN, so NaN samples are passed over.
+template <class O>
+float peakMagnitude (const float* in, int count) noexcept
+{
+    constexpr int step = 4 * O::width;
+    int i = 0;
+    float peak = 0.0f;
+
+    if (count >= step)
+    {
+        auto m0 = O::splat (0.0f), m1 = m0, m2 = m0, m3 = m0;
+
+        for (; i + step <= count; i += step)
+        {
+            m0 = O::max (O::abs (O::load (in + i)), m0);
+            m1 = O::max (O::abs (O::load (in + i + O::width)), m1);
+            m2 = O::max (O::abs (O::load (in + i + 2 * O::width)), m2);
+            m3 = O::max (O::abs (O::load (in + i + 3 * O::width)), m3);
+        }
+
+        float lanes[O::width];
+        O::store (lanes, O::max (O::max (m0, m1), O::max (m2, m3)));
+
+        for (const float lane : lanes)
+            peak = lane > peak ? lane : peak;
+    }
+
+    for (; i < count; ++i)
+    {
+        const float magnitude = in[i] < 0.0f ? -in[i] : in[i];
+        peak = magnitude > peak ? magnitude : peak;
+    }
+
+    return peak;
+}
+
 template <class O>
 void encodeMidSide (const float* a, const float* b, float* mid, float* side, int paddedCount) noexcept
 {
@@ -175,13 +213,6 @@ void encodeMidSide (const float* a, const float* b, float* mid, float* side, int
         O::store (mid + i, O::mul (O::add (va, vb), half));
         O::store (side + i, O::mul (O::sub (va, vb), half));
     }
-}
-
-template <class O>
-void peakLevelsToDb (const float* in, float* out, int paddedCount) noexcept
-{
-    for (int i = 0; i < paddedCount; i += O::width)
-        O::store (out + i, levelToDb<O> (O::abs (O::load (in + i))));
 }
 
 // The level in dB of |detector| (or of the square root of the mean squares held there).
@@ -314,13 +345,6 @@ void runDetector (DetectorArgs& a) noexcept
         runDetectorGroups<O, false, true> (a);
     else
         runDetectorGroups<O, false, false> (a);
-}
-
-template <class O>
-void envelopesToGains (float* values, Ramp makeupDb, int paddedCount) noexcept
-{
-    for (int i = 0; i < paddedCount; i += O::width)
-        O::store (values + i, dbToGain<O> (O::add (rampAt<O> (makeupDb, i), O::load (values + i))));
 }
 
 //==============================================================================
@@ -471,10 +495,9 @@ constexpr EngineKernels makeKernels (const char* name) noexcept
     return { name,
              &applyInputGain<O>,
              &copyFinite<O>,
+             &peakMagnitude<O>,
              &encodeMidSide<O>,
-             &peakLevelsToDb<O>,
              &runDetector<O>,
-             &envelopesToGains<O>,
              &writeOutput<O> };
 }
 

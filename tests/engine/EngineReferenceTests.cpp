@@ -229,3 +229,52 @@ TEST (EngineAgainstReference, RandomSettingsSignalsAndBlockSizesAgree)
 
     varnok::engine::forceEngineKernels (0);
 }
+
+TEST (EngineAgainstReference, ASettingChangedOnItsOwnTakesEffect)
+{
+    // Settings arrive before every block, mostly unchanged; a change of any one of them must
+    // still reach the audio, also a change back to an earlier value.
+    using Change = void (*) (CompressorParams&, float);
+    const std::pair<const char*, Change> changes[] = {
+        { "attack", [] (CompressorParams& p, float v) { p.attackMs = v * 20.0f; } },
+        { "release", [] (CompressorParams& p, float v) { p.releaseMs = v * 400.0f; } },
+        { "character", [] (CompressorParams& p, float v) { p.character = (int) (v * 2.0f); } },
+        { "input gain", [] (CompressorParams& p, float v) { p.inputGainDb = v * 6.0f; } },
+        { "output gain", [] (CompressorParams& p, float v) { p.outputGainDb = v * -6.0f; } },
+    };
+    const float steps[] = { 0.1f, 2.0f, 2.0f, 0.1f, 1.5f, 0.6f, 2.5f };
+
+    for (const auto& [name, change] : changes)
+    {
+        SCOPED_TRACE (name);
+        CompressorParams p;
+        p.thresholdDb = -30.0f;
+        CompressorEngine engine;
+        ReferenceCompressor reference;
+        prepareWith (engine, p, 48000.0, 256);
+        reference.setParameters (p);
+        reference.prepare (48000.0, 256);
+        reference.setParameters (p);
+
+        auto signal = makeProgramme (2, 256 * (int) std::size (steps) * 2, 77u);
+        auto expected = signal;
+        Deviation deviation;
+
+        for (int block = 0; block < (int) std::size (steps) * 2; ++block)
+        {
+            if (block % 2 == 0)
+                change (p, steps[block / 2]);
+
+            engine.setParameters (p);
+            reference.setParameters (p);
+            auto a = slice (signal, block * 256, 256);
+            auto e = slice (expected, block * 256, 256);
+            engine.process (a, nullptr);
+            reference.process (e, nullptr);
+        }
+
+        compare (signal, expected, std::vector<char> ((size_t) signal.getNumSamples(), 0), deviation);
+        EXPECT_LT (deviation.relative, 1.0e-5);
+        EXPECT_LT (deviation.absolute, 1.0e-9);
+    }
+}

@@ -1,6 +1,10 @@
 #include "EngineTestSupport.h"
 
+#include "ConversionKernels.h"
+
 #include "processor/engine/EngineKernels.h"
+
+#include "support/TestSignals.h"
 
 using namespace enginetest;
 
@@ -88,6 +92,14 @@ std::vector<const varnok::engine::EngineKernels*> availableKernels()
         sets.push_back (avx2);
     return sets;
 }
+
+std::vector<const ConversionKernels*> availableConversionKernels()
+{
+    std::vector<const ConversionKernels*> sets { &baselineConversionKernels() };
+    if (const auto* avx2 = avx2ConversionKernels())
+        sets.push_back (avx2);
+    return sets;
+}
 } // namespace
 
 TEST (EngineKernels, VectorLogAndExpStayWithinAFewUlps)
@@ -118,12 +130,12 @@ TEST (EngineKernels, VectorLogAndExpStayWithinAFewUlps)
 
     std::vector<float> firstDb, firstGains;
 
-    for (const auto* kernels : availableKernels())
+    for (const auto* kernels : availableConversionKernels())
     {
         SCOPED_TRACE (kernels->name);
         std::vector<float> dB (levels.size()), gains = gainsDb;
-        kernels->peakLevelsToDb (levels.data(), dB.data(), (int) levels.size());
-        kernels->envelopesToGains (gains.data(), { nullptr, 0.0f }, (int) gains.size());
+        kernels->levelsToDb (levels.data(), dB.data(), (int) levels.size());
+        kernels->gainsFromDb (gains.data(), (int) gains.size());
 
         double worstLog = 0.0, worstExp = 0.0;
         for (size_t i = 0; i < levels.size(); ++i)
@@ -160,7 +172,7 @@ TEST (EngineKernels, VectorLogAndExpStayWithinAFewUlps)
         edge[1] = -1.0f;
         edge[2] = NAN;
         edge[3] = INFINITY;
-        kernels->peakLevelsToDb (edge.data(), edgeDb.data(), 16);
+        kernels->levelsToDb (edge.data(), edgeDb.data(), 16);
         EXPECT_EQ (edgeDb[0], -120.0f);
         EXPECT_EQ (edgeDb[1], 0.0f); // the level of -1 is |-1|
         EXPECT_EQ (edgeDb[2], -120.0f);
@@ -168,11 +180,45 @@ TEST (EngineKernels, VectorLogAndExpStayWithinAFewUlps)
 
         std::vector<float> floorDb { -100.0f, -1000.0f, 0.0f, NAN };
         floorDb.resize (16, 0.0f);
-        kernels->envelopesToGains (floorDb.data(), { nullptr, 0.0f }, 16);
+        kernels->gainsFromDb (floorDb.data(), 16);
         EXPECT_EQ (floorDb[0], 0.0f);
         EXPECT_EQ (floorDb[1], 0.0f);
         EXPECT_EQ (floorDb[2], 1.0f);
         EXPECT_EQ (floorDb[3], 0.0f);
+    }
+}
+
+TEST (EngineKernels, PeakMagnitudeEqualsTheBlockMagnitude)
+{
+    // Lengths around the vector loop's steps (16 and 32 samples) and a long block; the loudest
+    // sample is moved through every position, so each lane, accumulator and the tail is hit.
+    for (const auto* kernels : availableKernels())
+    {
+        SCOPED_TRACE (kernels->name);
+        EXPECT_EQ (kernels->peakMagnitude (nullptr, 0), 0.0f);
+
+        for (const int length : { 1, 7, 15, 16, 17, 31, 32, 33, 63, 64, 65, 512, 1000 })
+        {
+            auto block = varnok::test::noise (1, length, 0.5f, (unsigned) length);
+
+            for (int loudest = 0; loudest < length; loudest += length > 100 ? 37 : 1)
+            {
+                auto copy = block;
+                copy.setSample (0, loudest, loudest % 2 == 0 ? -0.75f : 0.75f);
+                ASSERT_EQ (kernels->peakMagnitude (copy.getReadPointer (0), length), copy.getMagnitude (0, 0, length))
+                    << "length " << length << " loudest at " << loudest;
+            }
+        }
+
+        // NaN samples are passed over wherever they are; an infinity is the peak.
+        std::vector<float> edge (40, 0.25f);
+        edge[3] = NAN;
+        edge[39] = -NAN;
+        edge[20] = -0.5f;
+        EXPECT_EQ (kernels->peakMagnitude (edge.data(), 40), 0.5f);
+        EXPECT_EQ (kernels->peakMagnitude (edge.data() + 39, 1), 0.0f);
+        edge[10] = -INFINITY;
+        EXPECT_EQ (kernels->peakMagnitude (edge.data(), 40), INFINITY);
     }
 }
 
