@@ -30,7 +30,7 @@ std::unique_ptr<juce::AudioParameterFloat> makeFloat (const char* id,
 }
 } // namespace
 
-juce::String ratioToText (float value, int)
+juce::String varnok::ratioToText (float value, int)
 {
     if (value >= 59.99f)
         return "inf:1";
@@ -38,26 +38,26 @@ juce::String ratioToText (float value, int)
     return fixed (value, 2, ":1");
 }
 
-juce::String decibelsToText (float value, int) { return fixed (value, 1, " dB"); }
+juce::String varnok::decibelsToText (float value, int) { return fixed (value, 1, " dB"); }
 
-juce::String millisecondsToText (float value, int) { return fixed (value, value < 10.0f ? 2 : 1, " ms"); }
+juce::String varnok::millisecondsToText (float value, int) { return fixed (value, value < 10.0f ? 2 : 1, " ms"); }
 
-juce::NormalisableRange<float> makeSkewedRange (float start, float end, float centre)
+juce::NormalisableRange<float> varnok::makeSkewedRange (float start, float end, float centre)
 {
     juce::NormalisableRange<float> range (start, end, 0.0f);
     range.skew = std::log (0.5f) / std::log ((centre - start) / (end - start));
     return range;
 }
 
-juce::AudioProcessorValueTreeState::ParameterLayout makeParameterLayout()
+juce::AudioProcessorValueTreeState::ParameterLayout varnok::makeParameterLayout()
 {
     namespace ids = varnok::ids;
     juce::AudioProcessorValueTreeState::ParameterLayout layout;
 
     layout.add (makeFloat (ids::thresh, "Threshold", { -60.0f, 0.0f, 0.01f }, -18.0f, decibelsToText));
-    layout.add (makeFloat (ids::ratio, "Ratio", makeSkewedRange (1.0f, 60.0f, 4.0f), 4.0f, ratioToText));
-    layout.add (makeFloat (ids::attack, "Attack", makeSkewedRange (0.02f, 250.0f, 10.0f), 10.0f, millisecondsToText));
-    layout.add (makeFloat (ids::release, "Release", makeSkewedRange (5.0f, 2500.0f, 150.0f), 150.0f, millisecondsToText));
+    layout.add (makeFloat (ids::ratio, "Ratio", varnok::makeSkewedRange (1.0f, 60.0f, 4.0f), 4.0f, ratioToText));
+    layout.add (makeFloat (ids::attack, "Attack", varnok::makeSkewedRange (0.02f, 250.0f, 10.0f), 10.0f, millisecondsToText));
+    layout.add (makeFloat (ids::release, "Release", varnok::makeSkewedRange (5.0f, 2500.0f, 150.0f), 150.0f, millisecondsToText));
     layout.add (makeFloat (ids::makeup, "Makeup", { -12.0f, 24.0f, 0.01f }, 0.0f, decibelsToText));
     layout.add (makeFloat (ids::inGain, "Input Gain", { -24.0f, 24.0f, 0.01f }, 0.0f, decibelsToText));
     layout.add (makeFloat (ids::outGain, "Output Gain", { -24.0f, 24.0f, 0.01f }, 0.0f, decibelsToText));

@@ -2,6 +2,8 @@
 
 #include <juce_audio_processors/juce_audio_processors.h>
 
+namespace varnok
+{
 // Value-to-text functions of the parameters; the maximum length is ignored.
 juce::String ratioToText (float value, int maximumStringLength);
 juce::String decibelsToText (float value, int maximumStringLength);
@@ -12,3 +14,4 @@ juce::NormalisableRange<float> makeSkewedRange (float start, float end, float ce
 
 // The eight parameters of the plug-in, in host order.
 juce::AudioProcessorValueTreeState::ParameterLayout makeParameterLayout();
+} // namespace varnok

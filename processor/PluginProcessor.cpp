@@ -53,7 +53,7 @@ const juce::String VarnokCompAudioProcessor::getName() const { return varnok::id
 
 juce::AudioProcessorValueTreeState::ParameterLayout VarnokCompAudioProcessor::createParameterLayout()
 {
-    return makeParameterLayout();
+    return varnok::makeParameterLayout();
 }
 
 //==============================================================================
@@ -178,25 +178,25 @@ juce::AudioProcessorEditor* VarnokCompAudioProcessor::createEditor()
 bool VarnokCompAudioProcessor::hasEditor() const { return true; }
 
 //==============================================================================
-int VarnokCompAudioProcessor::getNumPrograms() { return (int) getFactoryPresets().size(); }
+int VarnokCompAudioProcessor::getNumPrograms() { return (int) varnok::getFactoryPresets().size(); }
 
 int VarnokCompAudioProcessor::getCurrentProgram() { return currentProgram.load(); }
 
 void VarnokCompAudioProcessor::setCurrentProgram (int index)
 {
-    const auto& presets = getFactoryPresets();
+    const auto& presets = varnok::getFactoryPresets();
 
     if (! juce::isPositiveAndBelow (index, (int) presets.size()))
         return;
 
     const juce::ScopedLock sl (stateLock);
     currentProgram.store (index);
-    applyPreset (apvts, presets[(size_t) index]);
+    varnok::applyPreset (apvts, presets[(size_t) index]);
 }
 
 const juce::String VarnokCompAudioProcessor::getProgramName (int index)
 {
-    const auto& presets = getFactoryPresets();
+    const auto& presets = varnok::getFactoryPresets();
     return juce::isPositiveAndBelow (index, (int) presets.size()) ? juce::String (presets[(size_t) index].name)
                                                                   : juce::String();
 }

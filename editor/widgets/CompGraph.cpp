@@ -294,7 +294,7 @@ void CompGraph::drawTransferCurve (juce::Graphics& g, juce::Rectangle<float> are
     for (int i = 0; i < curvePoints; ++i)
     {
         const auto in = (float) i * 60.0f / (float) (curvePoints - 1) - 60.0f;
-        const auto gain = computeGainReductionDb (in, thresh, ratio, knee) + makeup;
+        const auto gain = varnok::computeGainReductionDb (in, thresh, ratio, knee) + makeup;
         const auto lin = gain > -100.0f ? std::pow (10.0f, gain * 0.05f) : 0.0f;
         const auto v = lin * m + (1.0f - m);
         const auto out = in + (v > 0.0f ? juce::jmax (20.0f * std::log10 (v), -120.0f) : -120.0f);

@@ -338,7 +338,7 @@ void PresetPanel::buildCategoryTabs()
 
     juce::StringArray names;
 
-    for (const auto& preset : getFactoryPresets())
+    for (const auto& preset : varnok::getFactoryPresets())
         names.addIfNotAlreadyThere (juce::String::fromUTF8 (preset.category));
 
     names.add (myPresetsCategory);
@@ -393,7 +393,7 @@ void PresetPanel::showCategory (int index)
     else
     {
         const auto category = categories[index];
-        const auto& table = getFactoryPresets();
+        const auto& table = varnok::getFactoryPresets();
 
         for (int k = 0; k < (int) table.size(); ++k)
         {

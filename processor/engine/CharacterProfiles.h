@@ -12,6 +12,8 @@ struct CharacterProfile
     bool linearRelease;   // release in fixed dB steps instead of exponentially
 };
 
+namespace varnok
+{
 // Same order as the character choice list: Clean, Punch, Opto, VCA, FET, Bus.
 extern const std::array<CharacterProfile, 6> characterProfiles;
 
@@ -19,3 +21,4 @@ int clampCharacterIndex (int index) noexcept;
 
 // The caller has already clamped the index to 0..5.
 const CharacterProfile& getCharacterProfile (int index) noexcept;
+} // namespace varnok

@@ -95,9 +95,9 @@ CompressorEngine::CompressorEngine() = default;
 
 void CompressorEngine::updateCoefficients()
 {
-    const auto& profile = getCharacterProfile (clampCharacterIndex (params.character));
-    attackCoeff = timeToCoefficient (params.attackMs * profile.attackScale, sampleRate);
-    releaseCoeff = timeToCoefficient (params.releaseMs * profile.releaseScale, sampleRate);
+    const auto& profile = varnok::getCharacterProfile (varnok::clampCharacterIndex (params.character));
+    attackCoeff = varnok::timeToCoefficient (params.attackMs * profile.attackScale, sampleRate);
+    releaseCoeff = varnok::timeToCoefficient (params.releaseMs * profile.releaseScale, sampleRate);
     rmsCoeff = (float) std::exp (-1.0 / (sampleRate * 0.01));
 }
 
@@ -144,8 +144,8 @@ void CompressorEngine::reset()
     delayBuffer.clear();
     delayWritePos = 0;
 
-    smoothedInputGain.setCurrentAndTargetValue (decibelsToGain (params.inputGainDb));
-    smoothedOutputGain.setCurrentAndTargetValue (decibelsToGain (params.outputGainDb));
+    smoothedInputGain.setCurrentAndTargetValue (varnok::decibelsToGain (params.inputGainDb));
+    smoothedOutputGain.setCurrentAndTargetValue (varnok::decibelsToGain (params.outputGainDb));
     smoothedMakeupDb.setCurrentAndTargetValue (effectiveMakeupDb.load (std::memory_order_relaxed));
     smoothedMix.setCurrentAndTargetValue (params.mix);
 }
@@ -169,16 +169,16 @@ void CompressorEngine::setParameters (const CompressorParams& newParams)
 
     float makeup = params.makeupDb;
     if (params.autoGain)
-        makeup = std::clamp (-computeGainReductionDb (-10.0f, params.thresholdDb, params.ratio, params.kneeDb), 0.0f, 24.0f);
+        makeup = std::clamp (-varnok::computeGainReductionDb (-10.0f, params.thresholdDb, params.ratio, params.kneeDb), 0.0f, 24.0f);
 
     effectiveMakeupDb.store (makeup, std::memory_order_relaxed);
 
     // An unchanged gain is the smoother's target already (setTargetValue would ignore it).
     if (inputGainChanged)
-        smoothedInputGain.setTargetValue (decibelsToGain (params.inputGainDb));
+        smoothedInputGain.setTargetValue (varnok::decibelsToGain (params.inputGainDb));
 
     if (outputGainChanged)
-        smoothedOutputGain.setTargetValue (decibelsToGain (params.outputGainDb));
+        smoothedOutputGain.setTargetValue (varnok::decibelsToGain (params.outputGainDb));
 
     smoothedMakeupDb.setTargetValue (makeup);
     smoothedMix.setTargetValue (params.mix);
@@ -210,7 +210,7 @@ void CompressorEngine::setParameters (const CompressorParams& newParams)
 
 float CompressorEngine::getGainReductionDb (float levelDb) const noexcept
 {
-    return computeGainReductionDb (levelDb, params.thresholdDb, params.ratio, params.kneeDb);
+    return varnok::computeGainReductionDb (levelDb, params.thresholdDb, params.ratio, params.kneeDb);
 }
 
 //==============================================================================
@@ -313,7 +313,7 @@ void CompressorEngine::process (juce::AudioBuffer<float>& main, const juce::Audi
 
     block.midSide = params.midSide && numChannels >= 2;
 
-    const auto& profile = getCharacterProfile (clampCharacterIndex (params.character));
+    const auto& profile = varnok::getCharacterProfile (varnok::clampCharacterIndex (params.character));
     block.profile = &profile;
 
     // Program-dependent release: once per block, from the envelopes as the block starts.
@@ -324,7 +324,7 @@ void CompressorEngine::process (juce::AudioBuffer<float>& main, const juce::Audi
     if (amount > 0.0f)
     {
         const float depth = std::min (std::max (std::abs (envelopeDb[0]), std::abs (envelopeDb[1])) / 12.0f, 1.0f);
-        block.releaseCoeff = timeToCoefficient ((depth * amount * 3.0f + 1.0f) * scaledReleaseMs, sampleRate);
+        block.releaseCoeff = varnok::timeToCoefficient ((depth * amount * 3.0f + 1.0f) * scaledReleaseMs, sampleRate);
     }
 
     if (profile.linearRelease)

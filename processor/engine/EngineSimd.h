@@ -406,7 +406,7 @@ void writeCompressed (const float* const* dry, const float* const* gain, const R
         for (int c = 0; c < NumChannels; ++c)
         {
             if constexpr (Saturate)
-                o[c] = ::softClip (drive * o[c]) / drive;
+                o[c] = varnok::softClip (drive * o[c]) / drive;
 
             out[c][i] = rampScalar<O> (outputGain, i) * o[c];
         }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-float computeGainReductionDb (float levelDb, float thresholdDb, float ratio, float kneeDb) noexcept
+float varnok::computeGainReductionDb (float levelDb, float thresholdDb, float ratio, float kneeDb) noexcept
 {
     // 1.0001 rather than 1 so that a ratio knob resting on 1:1 never compresses.
     if (ratio <= 1.0001f)
@@ -22,7 +22,7 @@ float computeGainReductionDb (float levelDb, float thresholdDb, float ratio, flo
     return 0.0f;
 }
 
-float softClip (float x) noexcept
+float varnok::softClip (float x) noexcept
 {
     if (x <= -1.0f)
         return -2.0f / 3.0f;
@@ -33,18 +33,18 @@ float softClip (float x) noexcept
     return x - x * x * x / 3.0f;
 }
 
-float timeToCoefficient (float ms, double sampleRate) noexcept
+float varnok::timeToCoefficient (float ms, double sampleRate) noexcept
 {
     const double seconds = std::max ((double) ms * 0.001, 0.00001);
     return (float) std::exp (-1.0 / (seconds * sampleRate));
 }
 
-float decibelsToGain (float dB) noexcept
+float varnok::decibelsToGain (float dB) noexcept
 {
     return dB > -100.0f ? std::pow (10.0f, dB * 0.05f) : 0.0f;
 }
 
-float gainToDecibels (float v) noexcept
+float varnok::gainToDecibels (float v) noexcept
 {
     return v > 0.0f ? std::max (20.0f * std::log10 (v), -120.0f) : -120.0f;
 }

@@ -2,6 +2,8 @@
 
 // Pure helpers of the engine; the editor's graph draws the same static curve.
 
+namespace varnok
+{
 // Static soft-knee curve: gain change in dB (0 or below for a knee of 0 or more).
 float computeGainReductionDb (float levelDb, float thresholdDb, float ratio, float kneeDb) noexcept;
 
@@ -16,3 +18,4 @@ float decibelsToGain (float dB) noexcept;
 
 // 20 log10(v) floored at -120 dB; 0 or below gives -120.
 float gainToDecibels (float v) noexcept;
+} // namespace varnok

@@ -32,14 +32,14 @@ std::vector<FactoryPreset> makeFactoryPresets()
 }
 } // namespace
 
-const std::vector<FactoryPreset>& getFactoryPresets()
+const std::vector<FactoryPreset>& varnok::getFactoryPresets()
 {
     // A function-local static is built exactly once, even when two threads ask first.
     static const std::vector<FactoryPreset> presets = makeFactoryPresets();
     return presets;
 }
 
-void applyPreset (juce::AudioProcessorValueTreeState& state, const FactoryPreset& preset)
+void varnok::applyPreset (juce::AudioProcessorValueTreeState& state, const FactoryPreset& preset)
 {
     namespace ids = varnok::ids;
 

@@ -28,8 +28,11 @@ struct FactoryPreset
     bool auto_gain;
 };
 
+namespace varnok
+{
 // The 14 programs in program-number order; built once on first use, from any thread.
 const std::vector<FactoryPreset>& getFactoryPresets();
 
 // Writes the program's values into those parameters of the state that exist, notifying the host.
 void applyPreset (juce::AudioProcessorValueTreeState& state, const FactoryPreset& preset);
+} // namespace varnok

@@ -222,7 +222,7 @@ juce::StringArray UserPresetStore::getFactoryCategories() const
 {
     juce::StringArray categories;
 
-    for (const auto& preset : getFactoryPresets())
+    for (const auto& preset : varnok::getFactoryPresets())
         categories.addIfNotAlreadyThere (preset.category, false);
 
     return categories;
@@ -230,14 +230,14 @@ juce::StringArray UserPresetStore::getFactoryCategories() const
 
 juce::String UserPresetStore::getFactoryCategory (int index) const
 {
-    const auto& presets = getFactoryPresets();
+    const auto& presets = varnok::getFactoryPresets();
     return juce::isPositiveAndBelow (index, (int) presets.size()) ? juce::String (presets[(size_t) index].category) : juce::String();
 }
 
 juce::String UserPresetStore::getFactoryName (int index) const
 {
-    const auto& presets = getFactoryPresets();
+    const auto& presets = varnok::getFactoryPresets();
     return juce::isPositiveAndBelow (index, (int) presets.size()) ? juce::String (presets[(size_t) index].name) : juce::String();
 }
 
-int UserPresetStore::getNumFactoryPresets() const { return (int) getFactoryPresets().size(); }
+int UserPresetStore::getNumFactoryPresets() const { return (int) varnok::getFactoryPresets().size(); }

@@ -44,43 +44,43 @@ TEST (GainComputer, StaticCurveMatchesTheWorkedExamples)
     };
 
     for (const auto& c : cases)
-        EXPECT_FLOAT_EQ (computeGainReductionDb (c.level, c.threshold, c.ratio, c.knee), c.expected)
+        EXPECT_FLOAT_EQ (varnok::computeGainReductionDb (c.level, c.threshold, c.ratio, c.knee), c.expected)
             << "level " << c.level << " threshold " << c.threshold << " ratio " << c.ratio << " knee " << c.knee;
 
     // 1.0001 is still "no compression"; the next step up compresses, by over * (1/ratio - 1).
     for (float level = -60.0f; level <= 20.0f; level += 5.0f)
-        EXPECT_EQ (computeGainReductionDb (level, -60.0f, 1.0001f, 0.0f), 0.0f);
+        EXPECT_EQ (varnok::computeGainReductionDb (level, -60.0f, 1.0001f, 0.0f), 0.0f);
 
-    EXPECT_FLOAT_EQ (computeGainReductionDb (0.0f, -60.0f, 1.0002f, 0.0f), 60.0f * (1.0f / 1.0002f - 1.0f));
-    EXPECT_LT (computeGainReductionDb (0.0f, -60.0f, 1.0002f, 0.0f), 0.0f);
+    EXPECT_FLOAT_EQ (varnok::computeGainReductionDb (0.0f, -60.0f, 1.0002f, 0.0f), 60.0f * (1.0f / 1.0002f - 1.0f));
+    EXPECT_LT (varnok::computeGainReductionDb (0.0f, -60.0f, 1.0002f, 0.0f), 0.0f);
 }
 
 TEST (GainComputer, ConversionsAndClipper)
 {
-    EXPECT_EQ (decibelsToGain (0.0f), 1.0f);
-    EXPECT_FLOAT_EQ (decibelsToGain (20.0f), 10.0f);
-    EXPECT_FLOAT_EQ (decibelsToGain (-6.0f), std::pow (10.0f, -0.3f));
-    EXPECT_EQ (decibelsToGain (-100.0f), 0.0f);
-    EXPECT_EQ (decibelsToGain (-300.0f), 0.0f);
-    EXPECT_GT (decibelsToGain (-99.99f), 0.0f);
+    EXPECT_EQ (varnok::decibelsToGain (0.0f), 1.0f);
+    EXPECT_FLOAT_EQ (varnok::decibelsToGain (20.0f), 10.0f);
+    EXPECT_FLOAT_EQ (varnok::decibelsToGain (-6.0f), std::pow (10.0f, -0.3f));
+    EXPECT_EQ (varnok::decibelsToGain (-100.0f), 0.0f);
+    EXPECT_EQ (varnok::decibelsToGain (-300.0f), 0.0f);
+    EXPECT_GT (varnok::decibelsToGain (-99.99f), 0.0f);
 
-    EXPECT_EQ (gainToDecibels (1.0f), 0.0f);
-    EXPECT_FLOAT_EQ (gainToDecibels (0.1f), -20.0f);
-    EXPECT_EQ (gainToDecibels (0.0f), -120.0f);
-    EXPECT_EQ (gainToDecibels (-0.5f), -120.0f);
-    EXPECT_EQ (gainToDecibels (1.0e-7f), -120.0f);
+    EXPECT_EQ (varnok::gainToDecibels (1.0f), 0.0f);
+    EXPECT_FLOAT_EQ (varnok::gainToDecibels (0.1f), -20.0f);
+    EXPECT_EQ (varnok::gainToDecibels (0.0f), -120.0f);
+    EXPECT_EQ (varnok::gainToDecibels (-0.5f), -120.0f);
+    EXPECT_EQ (varnok::gainToDecibels (1.0e-7f), -120.0f);
 
     // exp (-1 / (max (ms / 1000, 10 us) * fs)), computed in double, stored as float.
-    EXPECT_EQ (timeToCoefficient (10.0f, 48000.0), (float) std::exp (-1.0 / (0.01 * 48000.0)));
-    EXPECT_EQ (timeToCoefficient (0.0f, 48000.0), (float) std::exp (-1.0 / (0.00001 * 48000.0)));
-    EXPECT_EQ (timeToCoefficient (-5.0f, 48000.0), timeToCoefficient (0.0f, 48000.0));
+    EXPECT_EQ (varnok::timeToCoefficient (10.0f, 48000.0), (float) std::exp (-1.0 / (0.01 * 48000.0)));
+    EXPECT_EQ (varnok::timeToCoefficient (0.0f, 48000.0), (float) std::exp (-1.0 / (0.00001 * 48000.0)));
+    EXPECT_EQ (varnok::timeToCoefficient (-5.0f, 48000.0), varnok::timeToCoefficient (0.0f, 48000.0));
 
-    EXPECT_EQ (softClip (-1.0f), -2.0f / 3.0f);
-    EXPECT_EQ (softClip (-7.0f), -2.0f / 3.0f);
-    EXPECT_EQ (softClip (1.0f), 2.0f / 3.0f);
-    EXPECT_EQ (softClip (3.0f), 2.0f / 3.0f);
-    EXPECT_FLOAT_EQ (softClip (0.5f), 0.5f - 0.125f / 3.0f);
-    EXPECT_NEAR (softClip (0.9999f), 2.0f / 3.0f, 1.0e-6f); // continuous at the joins
+    EXPECT_EQ (varnok::softClip (-1.0f), -2.0f / 3.0f);
+    EXPECT_EQ (varnok::softClip (-7.0f), -2.0f / 3.0f);
+    EXPECT_EQ (varnok::softClip (1.0f), 2.0f / 3.0f);
+    EXPECT_EQ (varnok::softClip (3.0f), 2.0f / 3.0f);
+    EXPECT_FLOAT_EQ (varnok::softClip (0.5f), 0.5f - 0.125f / 3.0f);
+    EXPECT_NEAR (varnok::softClip (0.9999f), 2.0f / 3.0f, 1.0e-6f); // continuous at the joins
 }
 
 namespace
@@ -230,10 +230,10 @@ TEST (CharacterProfiles, TableAndClamping)
         { 0.8f, 1.0f, 0.0f, 0.0f, true },  { 0.3f, 0.6f, 0.0f, 0.25f, false }, { 1.5f, 1.3f, 0.4f, 0.08f, false },
     };
 
-    ASSERT_EQ (characterProfiles.size(), 6u);
+    ASSERT_EQ (varnok::characterProfiles.size(), 6u);
     for (int i = 0; i < 6; ++i)
     {
-        const auto& k = getCharacterProfile (i);
+        const auto& k = varnok::getCharacterProfile (i);
         EXPECT_EQ (k.attackScale, rows[i].attack) << i;
         EXPECT_EQ (k.releaseScale, rows[i].release) << i;
         EXPECT_EQ (k.programRelease, rows[i].program) << i;
@@ -241,9 +241,9 @@ TEST (CharacterProfiles, TableAndClamping)
         EXPECT_EQ (k.linearRelease, rows[i].linear) << i;
     }
 
-    EXPECT_EQ (clampCharacterIndex (9), 5);
-    EXPECT_EQ (clampCharacterIndex (-3), 0);
-    EXPECT_EQ (clampCharacterIndex (4), 4);
+    EXPECT_EQ (varnok::clampCharacterIndex (9), 5);
+    EXPECT_EQ (varnok::clampCharacterIndex (-3), 0);
+    EXPECT_EQ (varnok::clampCharacterIndex (4), 4);
 
     // Out-of-range characters sound exactly like the nearest end of the list.
     const auto render = [] (int character)
@@ -475,7 +475,7 @@ TEST (EngineSmoothing, RampsTakeTwentyMillisecondsAndMakeupMovesLinearlyInDb)
     engine.setParameters (p);
     auto buffer = makeConstant (1, 1000, 1.0f);
     engine.process (buffer, nullptr);
-    const float target = decibelsToGain (6.0f);
+    const float target = varnok::decibelsToGain (6.0f);
     for (int i = 0; i < 1000; ++i)
         ASSERT_NEAR (buffer.getSample (0, i), 1.0f + (target - 1.0f) * (float) std::min (i + 1, 882) / 882.0f, 3.0e-5f) << i;
 }
@@ -528,7 +528,7 @@ TEST (EngineEnvelope, AttackFollowsTheOnePoleStepResponseForEveryCharacter)
         // Full scale is 20 dB over: target 20 * (1/4 - 1) = -15 dB. During an attack the meter
         // (the deepest value of the block) is the envelope after the block's last sample.
         const double target = -15.0;
-        const double c = timeToCoefficient (10.0f * getCharacterProfile (character).attackScale, fs48);
+        const double c = varnok::timeToCoefficient (10.0f * varnok::getCharacterProfile (character).attackScale, fs48);
         int elapsed = 0;
 
         for (const int length : { 1, 10, 100, 300, 1000 })
@@ -581,14 +581,14 @@ TEST (EngineEnvelope, ReleaseShapeAndTimePerCharacter)
         engine.setParameters (p);
         engine.process (block, nullptr);
 
-        const double coeff = timeToCoefficient (c.expectedMs, fs48);
+        const double coeff = varnok::timeToCoefficient (c.expectedMs, fs48);
         const double slope = 20.0 / 7200.0;
 
         for (int i = 0; i < 8000; i += 50)
         {
             const double expected = c.expectedMs > 0.0f ? start * std::pow (coeff, i + 1)
                                                         : std::min (start + slope * (i + 1), 0.0);
-            const float saturationError = getCharacterProfile (c.character).saturation > 0.0f ? 1.0e-4f : 0.0f;
+            const float saturationError = varnok::getCharacterProfile (c.character).saturation > 0.0f ? 1.0e-4f : 0.0f;
             ASSERT_NEAR (dbOf (block.getSample (0, i) / probe), expected, 1.0e-3 + saturationError)
                 << "character " << c.character << " sample " << i;
         }
@@ -616,8 +616,8 @@ TEST (EngineEnvelope, SaturationBoundsTheOutputBeforeTheOutputGain)
         auto buffer = makeProgramme (2, 20000, 9);
         processInBlocks (engine, buffer, p, { 512 });
 
-        const float drive = getCharacterProfile (c.character).saturation * 1.2f + 1.0f;
-        const float bound = (2.0f / 3.0f) / drive * decibelsToGain (c.outputGainDb);
+        const float drive = varnok::getCharacterProfile (c.character).saturation * 1.2f + 1.0f;
+        const float bound = (2.0f / 3.0f) / drive * varnok::decibelsToGain (c.outputGainDb);
         float peak = buffer.getMagnitude (0, 20000);
         peak = std::max (peak, buffer.getMagnitude (1, 0, 20000));
         EXPECT_LE (peak, bound * (1.0f + 1.0e-6f)) << c.character;
@@ -656,7 +656,7 @@ TEST (EngineRouting, ListenOutputsTheFilteredDetectorUndelayedAndUnprocessed)
     lp.setResonance (0.7071f);
     hp.setCutoffFrequency (150.0f);
     lp.setCutoffFrequency (4000.0f);
-    const float inG = decibelsToGain (6.0f), outG = decibelsToGain (-3.0f);
+    const float inG = varnok::decibelsToGain (6.0f), outG = varnok::decibelsToGain (-3.0f);
 
     for (int i = 0; i < 5000; ++i)
         for (int c = 0; c < 2; ++c)
@@ -680,7 +680,7 @@ TEST (EngineRouting, MidSideOnALeftOnlySignal)
         prepareWith (engine, p, fs48, 512);
         auto buffer = leftOnly;
         processInBlocks (engine, buffer, p, { 512 });
-        const float inG = decibelsToGain (4.0f), outG = decibelsToGain (-2.0f);
+        const float inG = varnok::decibelsToGain (4.0f), outG = varnok::decibelsToGain (-2.0f);
 
         for (int i = 0; i < 8000; ++i)
         {
@@ -808,7 +808,7 @@ TEST (EngineRouting, SidechainRules)
     const auto loud = render (louder, &stereoKey, 0, meterLoud);
     EXPECT_EQ (0, std::memcmp (meterPlain, meterLoud, sizeof meterPlain));
     ASSERT_LT (meterPlain[11], -1.0f);
-    const float g = decibelsToGain (6.0f);
+    const float g = varnok::decibelsToGain (6.0f);
     for (int i = 0; i < 6000; i += 7)
         EXPECT_NEAR (loud.getSample (0, i), g * plain.getSample (0, i), 2.0e-6f) << i;
 }

@@ -43,8 +43,8 @@ public:
         meter = 0.0f;
         highPass.reset();
         lowPass.reset();
-        inputGain.setCurrentAndTargetValue (decibelsToGain (params.inputGainDb));
-        outputGain.setCurrentAndTargetValue (decibelsToGain (params.outputGainDb));
+        inputGain.setCurrentAndTargetValue (varnok::decibelsToGain (params.inputGainDb));
+        outputGain.setCurrentAndTargetValue (varnok::decibelsToGain (params.outputGainDb));
         makeupDb.setCurrentAndTargetValue (effectiveMakeup);
         mix.setCurrentAndTargetValue (params.mix);
     }
@@ -53,10 +53,10 @@ public:
     {
         params = p;
         updateCoefficients();
-        effectiveMakeup = p.autoGain ? std::clamp (-computeGainReductionDb (-10.0f, p.thresholdDb, p.ratio, p.kneeDb), 0.0f, 24.0f)
+        effectiveMakeup = p.autoGain ? std::clamp (-varnok::computeGainReductionDb (-10.0f, p.thresholdDb, p.ratio, p.kneeDb), 0.0f, 24.0f)
                                      : p.makeupDb;
-        inputGain.setTargetValue (decibelsToGain (p.inputGainDb));
-        outputGain.setTargetValue (decibelsToGain (p.outputGainDb));
+        inputGain.setTargetValue (varnok::decibelsToGain (p.inputGainDb));
+        outputGain.setTargetValue (varnok::decibelsToGain (p.outputGainDb));
         makeupDb.setTargetValue (effectiveMakeup);
         mix.setTargetValue (p.mix);
 
@@ -84,14 +84,14 @@ public:
             s = std::min (sidechain->getNumChannels(), 2);
 
         const bool midSide = params.midSide && n >= 2;
-        const auto& k = getCharacterProfile (clampCharacterIndex (params.character));
+        const auto& k = varnok::getCharacterProfile (varnok::clampCharacterIndex (params.character));
 
         const float amount = std::max (params.autoRelease ? 1.0f : 0.0f, k.programRelease);
         float relCoef = releaseCoeff;
         if (amount > 0.0f)
         {
             const float depth = std::min (std::max (std::abs (envelope[0]), std::abs (envelope[1])) / 12.0f, 1.0f);
-            relCoef = timeToCoefficient ((depth * amount * 3.0f + 1.0f) * (k.releaseScale * params.releaseMs), sampleRate);
+            relCoef = varnok::timeToCoefficient ((depth * amount * 3.0f + 1.0f) * (k.releaseScale * params.releaseMs), sampleRate);
         }
 
         const float slope = k.linearRelease ? 20.0f / (float) std::max ((double) (k.releaseScale * params.releaseMs) * 0.001 * sampleRate, 1.0)
@@ -150,7 +150,7 @@ public:
                 {
                     level = std::abs (v);
                 }
-                levelDb[c] = gainToDecibels (level);
+                levelDb[c] = varnok::gainToDecibels (level);
             }
 
             float maxDb = levelDb[0];
@@ -160,7 +160,7 @@ public:
             for (int c = 0; c < n; ++c)
             {
                 const float linked = levelDb[c] + (maxDb - levelDb[c]) * params.link;
-                const float target = computeGainReductionDb (linked, params.thresholdDb, params.ratio, params.kneeDb);
+                const float target = varnok::computeGainReductionDb (linked, params.thresholdDb, params.ratio, params.kneeDb);
                 float e = envelope[c];
                 if (e > target)
                     e = (e - target) * attackCoeff + target;
@@ -180,7 +180,7 @@ public:
                 }
                 else
                 {
-                    const float g = decibelsToGain (mkDb + envelope[c]);
+                    const float g = varnok::decibelsToGain (mkDb + envelope[c]);
                     o[c] = y[c] * g * mixNow + y[c] * (1.0f - mixNow);
                 }
             }
@@ -195,7 +195,7 @@ public:
             for (int c = 0; c < n; ++c)
             {
                 if (k.saturation > 0.0f && ! params.listen)
-                    o[c] = softClip (drive * o[c]) / drive;
+                    o[c] = varnok::softClip (drive * o[c]) / drive;
                 main.setSample (c, i, outG * o[c]);
             }
         }
@@ -230,9 +230,9 @@ public:
 private:
     void updateCoefficients()
     {
-        const auto& k = getCharacterProfile (clampCharacterIndex (params.character));
-        attackCoeff = timeToCoefficient (params.attackMs * k.attackScale, sampleRate);
-        releaseCoeff = timeToCoefficient (params.releaseMs * k.releaseScale, sampleRate);
+        const auto& k = varnok::getCharacterProfile (varnok::clampCharacterIndex (params.character));
+        attackCoeff = varnok::timeToCoefficient (params.attackMs * k.attackScale, sampleRate);
+        releaseCoeff = varnok::timeToCoefficient (params.releaseMs * k.releaseScale, sampleRate);
         rmsCoeff = (float) std::exp (-1.0 / (sampleRate * 0.01));
     }
 

@@ -157,7 +157,7 @@ TEST_F (CompGraphTest, CurvePassesThroughTheStaticCurveAtTheDefaults)
 
     for (const auto& p : known)
     {
-        EXPECT_NEAR (p.in + computeGainReductionDb (p.in, -18.0f, 4.0f, 6.0f), p.out, 1.0e-4f);
+        EXPECT_NEAR (p.in + varnok::computeGainReductionDb (p.in, -18.0f, 4.0f, 6.0f), p.out, 1.0e-4f);
         // Radius 2: at 0 dB the curve ends under the plot's frame.
         EXPECT_LE (guitest::nearestDistance (image, (int) curveX (p.in), (int) curveY (p.out), juce::Colour (curveColour), 2), 20)
             << "curve at " << p.in;
@@ -165,7 +165,7 @@ TEST_F (CompGraphTest, CurvePassesThroughTheStaticCurveAtTheDefaults)
 
     for (const float in : { -54.0f, -40.0f, -30.0f, -10.0f, -3.0f })
     {
-        const auto out = in + computeGainReductionDb (in, -18.0f, 4.0f, 6.0f);
+        const auto out = in + varnok::computeGainReductionDb (in, -18.0f, 4.0f, 6.0f);
         EXPECT_LE (guitest::nearestDistance (image, (int) curveX (in), (int) curveY (out), juce::Colour (curveColour), 1), 20)
             << "curve at " << in;
     }

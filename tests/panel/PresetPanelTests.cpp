@@ -165,7 +165,7 @@ TEST_F (PanelTest, ReselectingATabRebuildsAndScrollsToTheTop)
 TEST_F (PanelTest, FactoryCardsReportTheirIndexInTheWholeTable)
 {
     putOnDesktop();
-    const auto& table = getFactoryPresets();
+    const auto& table = varnok::getFactoryPresets();
     std::vector<int> seen;
 
     for (int category = 0; category < 7; ++category)

@@ -77,7 +77,7 @@ TEST_F (ParameterTest, SkewFactorsComeFromTheCentreValues)
         EXPECT_NEAR (p->range.skew, skew, 1.0e-6f) << id;
     }
 
-    const auto range = makeSkewedRange (1.0f, 60.0f, 4.0f);
+    const auto range = varnok::makeSkewedRange (1.0f, 60.0f, 4.0f);
     EXPECT_EQ (range.interval, 0.0f);
     EXPECT_NEAR (range.convertFrom0to1 (0.5f), 4.0f, 1.0e-4f);
 }
@@ -86,20 +86,20 @@ TEST (ValueTextTest, FormatsAndBoundaries)
 {
     using ToText = juce::String (*) (float, int);
     const std::tuple<ToText, float, const char*> texts[] = {
-        { ratioToText, 59.99f, "inf:1" },          { ratioToText, 60.0f, "inf:1" },
-        { ratioToText, 59.98f, "59.98:1" },        { ratioToText, 1.0f, "1.00:1" },
-        { ratioToText, 4.0f, "4.00:1" },           { millisecondsToText, 9.999f, "10.00 ms" },
-        { millisecondsToText, 10.0f, "10.0 ms" },  { millisecondsToText, 0.02f, "0.02 ms" },
-        { millisecondsToText, 2500.0f, "2500.0 ms" }, { millisecondsToText, 150.0f, "150.0 ms" },
-        { decibelsToText, -18.0f, "-18.0 dB" },    { decibelsToText, 24.0f, "24.0 dB" },
-        { decibelsToText, -0.05f, "-0.1 dB" },     { decibelsToText, 0.0f, "0.0 dB" },
+        { varnok::ratioToText, 59.99f, "inf:1" },          { varnok::ratioToText, 60.0f, "inf:1" },
+        { varnok::ratioToText, 59.98f, "59.98:1" },        { varnok::ratioToText, 1.0f, "1.00:1" },
+        { varnok::ratioToText, 4.0f, "4.00:1" },           { varnok::millisecondsToText, 9.999f, "10.00 ms" },
+        { varnok::millisecondsToText, 10.0f, "10.0 ms" },  { varnok::millisecondsToText, 0.02f, "0.02 ms" },
+        { varnok::millisecondsToText, 2500.0f, "2500.0 ms" }, { varnok::millisecondsToText, 150.0f, "150.0 ms" },
+        { varnok::decibelsToText, -18.0f, "-18.0 dB" },    { varnok::decibelsToText, 24.0f, "24.0 dB" },
+        { varnok::decibelsToText, -0.05f, "-0.1 dB" },     { varnok::decibelsToText, 0.0f, "0.0 dB" },
     };
 
     for (const auto& [toText, value, expected] : texts)
         EXPECT_EQ (toText (value, 3), expected) << value;
 
-    EXPECT_EQ (millisecondsToText (9.994f, 0), "9.99 ms");
-    EXPECT_EQ (millisecondsToText (9.996f, 0), "10.00 ms");
+    EXPECT_EQ (varnok::millisecondsToText (9.994f, 0), "9.99 ms");
+    EXPECT_EQ (varnok::millisecondsToText (9.996f, 0), "10.00 ms");
 }
 
 TEST_F (ParameterTest, ParametersUseTheirTextFunctions)

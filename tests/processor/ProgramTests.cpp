@@ -63,7 +63,7 @@ struct NotificationCounter : juce::AudioProcessorListener
             ++waiting;
             while (! go.load())
                 ;
-            slot = &getFactoryPresets();
+            slot = &varnok::getFactoryPresets();
         });
     }
 
@@ -119,7 +119,7 @@ struct NotificationCounter : juce::AudioProcessorListener
 
 TEST (FactoryPresetTest, TableMatchesTheFourteenPrograms)
 {
-    const auto& presets = getFactoryPresets();
+    const auto& presets = varnok::getFactoryPresets();
     ASSERT_EQ (presets.size(), std::size (programTable));
 
     for (size_t i = 0; i < presets.size(); ++i)
