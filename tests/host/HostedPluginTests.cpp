@@ -63,6 +63,14 @@ bool waitUntil (Condition condition)
 
     return condition();
 }
+
+// The bare engine set up as the hosted plug-in is at 48 kHz, 512 samples, for comparing audio.
+void prepareReferenceEngine (CompressorEngine& engine, const CompressorParams& settings)
+{
+    engine.setParameters (settings);
+    engine.prepare (48000.0, 512);
+    engine.setParameters (settings);
+}
 } // namespace
 
 TEST (HostedPluginTest, DescriptionAsAHostListsIt)
@@ -189,9 +197,7 @@ TEST (HostedPluginTest, AudioEqualsTheEngineForTheSameSettings)
     CompressorParams settings;
     settings.thresholdDb = -30.0f;
     CompressorEngine engine;
-    engine.setParameters (settings);
-    engine.prepare (48000.0, 512);
-    engine.setParameters (settings);
+    prepareReferenceEngine (engine, settings);
 
     juce::MidiBuffer midi;
     for (int block = 0; block < 30; ++block)
@@ -238,9 +244,7 @@ TEST (HostedPluginTest, TheWrappersBypassPassesTheSignalUntouchedAndTheEngineWai
     CompressorParams settings;
     settings.thresholdDb = -30.0f;
     CompressorEngine engine;
-    engine.setParameters (settings);
-    engine.prepare (48000.0, 512);
-    engine.setParameters (settings);
+    prepareReferenceEngine (engine, settings);
 
     juce::MidiBuffer midi;
     auto compressed = [&] (unsigned seed)
