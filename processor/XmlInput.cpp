@@ -347,8 +347,10 @@ private:
             if (end == std::string_view::npos)
                 return false;
 
-            for (auto j = text.find ('&', i + 1); j < end; j = text.find ('&', j + 1))
-                if (entityLength (j) == 0)
+            // Only within the value: a search to the end of the text for every attribute would
+            // cost the text's length each time.
+            for (auto j = i + 1; j < end; ++j)
+                if (text[j] == '&' && entityLength (j) == 0)
                     return false;
 
             i = end + 1;
@@ -383,29 +385,44 @@ std::unique_ptr<juce::XmlElement> parseXmlText (const char* text, size_t maxByte
 
 namespace
 {
-juce::ValueTree withUniqueProperties (const juce::ValueTree& source)
+// One element's own properties as ValueTree::fromXml reads them (base64 attributes included), of
+// an attribute given twice the first.
+juce::ValueTree nodeWithUniqueProperties (const juce::XmlElement& xml)
 {
-    juce::ValueTree result (source.getType());
+    juce::XmlElement attributesOnly (xml.getTagName());
 
-    for (int i = 0; i < source.getNumProperties(); ++i)
+    for (int i = 0; i < xml.getNumAttributes(); ++i)
+        if (! attributesOnly.hasAttribute (xml.getAttributeName (i)))
+            attributesOnly.setAttribute (xml.getAttributeName (i), xml.getAttributeValue (i));
+
+    return juce::ValueTree::fromXml (attributesOnly);
+}
+
+// Top down: every child joins its parent while it is still empty. A ValueTree tells the whole
+// subtree of a child about its new parent, so the bottom-up fromXml costs the number of elements
+// times the depth, which a deep document makes seconds.
+void appendChildren (juce::ValueTree& parent, const juce::XmlElement& xml)
+{
+    for (const auto* element : xml.getChildIterator())
     {
-        const auto name = source.getPropertyName (i);
+        if (element->isTextElement()) // fromXml skips text too
+            continue;
 
-        if (! result.hasProperty (name))
-            result.setProperty (name, source.getProperty (name), nullptr);
+        auto child = nodeWithUniqueProperties (*element);
+        parent.appendChild (child, nullptr);
+        appendChildren (child, *element);
     }
-
-    for (const auto& child : source)
-        result.appendChild (withUniqueProperties (child), nullptr);
-
-    return result;
 }
 } // namespace
 
 juce::ValueTree valueTreeFromXml (const juce::XmlElement& xml)
 {
-    const auto tree = juce::ValueTree::fromXml (xml);
-    return tree.isValid() ? withUniqueProperties (tree) : tree;
+    if (xml.isTextElement())
+        return {};
+
+    auto tree = nodeWithUniqueProperties (xml);
+    appendChildren (tree, xml);
+    return tree;
 }
 
 namespace

@@ -18,7 +18,7 @@ namespace varnok
 namespace xmlLimits
 {
 constexpr size_t maxTextBytes = 16 * 1024 * 1024; // as UTF-8
-constexpr int maxDepth = 128;
+constexpr int maxDepth = 32;
 constexpr int maxAttributesPerElement = 64;
 constexpr int maxDistinctNames = 1024; // element and attribute names together
 } // namespace xmlLimits

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -318,4 +319,34 @@ TEST_F (PresetFileEncodingTest, AFileBeyondTheReadersBoundsIsSetAsideInBoundedTi
         deep = deep.getChildWithName ("Deep");
 
     EXPECT_TRUE (deep.isValid());
+}
+
+// The reader builds its value trees itself (top down, which deep documents need) and must read
+// every document as ValueTree::fromXml does, but for a repeated attribute, of which it keeps the
+// first value.
+TEST (XmlToValueTreeTest, ReadsAsFromXmlDoesButKeepsTheFirstOfARepeatedAttribute)
+{
+    const char* sameAsJuce[] = {
+        "<UserPresets/>",
+        "<UserPresets a=\"1\" b=\"x &amp; y\"><Preset name=\"P\"><PARAMS><PARAM id=\"thresh\" value=\"-3\"/></PARAMS></Preset></UserPresets>",
+        "<A>text<B c=\"2\">more</B><B/>tail</A>",
+        "<A base64:blob=\"AQID\" plain=\"base64:\"/>",
+        "<A><B><C><D><E f=\"deep\"/></D></C></B></A>",
+    };
+
+    for (const auto* text : sameAsJuce)
+    {
+        const auto xml = varnok::parseXmlText (text, std::strlen (text));
+        ASSERT_NE (xml, nullptr) << text;
+        EXPECT_TRUE (varnok::valueTreeFromXml (*xml).isEquivalentTo (juce::ValueTree::fromXml (*xml))) << text;
+    }
+
+    const char* repeated = "<A x=\"first\" y=\"1\" x=\"second\"><B x=\"1\" x=\"2\"/></A>";
+    const auto xml = varnok::parseXmlText (repeated, std::strlen (repeated));
+    ASSERT_NE (xml, nullptr);
+    const auto tree = varnok::valueTreeFromXml (*xml);
+    EXPECT_EQ (tree.getNumProperties(), 2);
+    EXPECT_EQ (tree["x"].toString(), "first");
+    EXPECT_EQ (tree.getChild (0).getNumProperties(), 1);
+    EXPECT_EQ (tree.getChild (0)["x"].toString(), "1");
 }
