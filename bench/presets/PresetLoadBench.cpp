@@ -6,6 +6,7 @@
 
 #include "processor/PluginProcessor.h"
 #include "processor/XmlInput.h"
+#include "tests/support/StateBlob.h"
 
 #include <benchmark/benchmark.h>
 
@@ -106,16 +107,6 @@ juce::MemoryBlock utf16le (const juce::String& text)
     return out.getMemoryBlock();
 }
 
-juce::MemoryBlock blobOf (const juce::String& text)
-{
-    juce::MemoryOutputStream out;
-    out.writeInt (0x21324356);
-    out.writeInt ((int) text.getNumBytesAsUTF8());
-    out.write (text.toRawUTF8(), text.getNumBytesAsUTF8());
-    out.writeByte (0);
-    return out.getMemoryBlock();
-}
-
 VarnokCompAudioProcessor& processor()
 {
     static VarnokCompAudioProcessor p;
@@ -150,7 +141,7 @@ void BM_RestoreState (benchmark::State& state, const std::string& shape)
 {
     auto& p = processor();
     const auto text = states().at (shape)();
-    const auto blob = blobOf (text);
+    const auto blob = varnok::test::makeBlob (text);
     juce::MemoryBlock fresh;
     p.getStateInformation (fresh);
     bool accepted = false;
@@ -175,7 +166,7 @@ void BM_RestoreState (benchmark::State& state, const std::string& shape)
 void BM_RestoreStateAndToggle (benchmark::State& state, const std::string& shape)
 {
     auto& p = processor();
-    const auto blob = blobOf (states().at (shape)());
+    const auto blob = varnok::test::makeBlob (states().at (shape)());
     juce::MemoryBlock fresh;
     p.getStateInformation (fresh);
 
